@@ -1,0 +1,77 @@
+// The conversion engine: rewrites the line breaks of files in place through one private work
+// file, tests files for binary content and walks folder trees. It reports skipped files in
+// the message log and failures as EngineError.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "host.h"
+#include "message_log.h"
+#include "open_files.h"
+
+namespace tidelin {
+
+class Engine {
+public:
+    // The reading unit of the conversion and of the binary test.
+    static constexpr std::int64_t ChunkSize = 65529;
+    // The largest source that is converted.
+    static constexpr std::int64_t MaxFileSize = 2147483634;
+    // The output may not pass this many bytes (a signed 32-bit write position from 1).
+    static constexpr std::int64_t MaxOutputSize = 2147483646;
+
+    static constexpr const char* BinaryEntryPrefix = "!_  Бинарный файл: ";
+    static constexpr const char* TooLargeEntryPrefix = "!_  Размер файла больше 2047 МБ: ";
+
+    Engine(EngineHost& host, MessageLog& log);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Load step: chooses WorkFile in the temporary folder, k5ywhqx or the first free one of
+    // k5ywhqx0, k5ywhqx1, ... Any entry of a candidate's name counts as taken.
+    void ChooseWorkFile();
+    const std::string& WorkFile() const { return workFile_; }
+
+    // Unload step: closes every open file and deletes a left-over work file. Never fails.
+    void Unload() noexcept;
+
+    // Rewrite `path` in place: CR LF to LF, or every line break to CR LF. True when the file
+    // was replaced, false when it was skipped with an entry in the message log. Failures are
+    // raised; the files they leave open are closed by the caller (CloseAllFiles).
+    bool ConvertWinToUnix(const std::string& path);
+    bool ConvertUnixToWin(const std::string& path);
+
+    // Whether the file holds a control byte other than TAB, LF and CR. Never raises: a file
+    // that cannot be read is not binary.
+    bool IsBinaryFile(const std::string& path);
+
+    // Converts every file of `folder` and of all its subfolders, depth-first, a folder's
+    // files before its subfolders, in byte order of the names. `walkMode` is "Win-Unix" or
+    // "Unix-Win"; any other mode converts nothing. A file that fails is logged as an error
+    // entry and the walk goes on; nothing reaches the caller.
+    void ConvertFolderTree(const std::string& folder, const std::string& walkMode);
+
+    void CloseAllFiles() noexcept { files_.CloseAll(); }
+    OpenFileTable& Files() { return files_; }
+    MessageLog& Log() { return log_; }
+
+private:
+    enum class Direction { WinToUnix, UnixToWin };
+    bool ConvertFile(const std::string& path, Direction direction);
+    void CopyConverted(std::int64_t size, Direction direction);
+    void ConvertInWalk(const std::string& folder, const std::string& name,
+                       const std::string& walkMode);
+
+    EngineHost& host_;
+    MessageLog& log_;
+    OpenFileTable files_;
+    std::string workFile_;
+    // Chunk buffers, allocated once: a chunk in, and up to twice a chunk (plus a held CR) out.
+    std::unique_ptr<std::uint8_t[]> input_;
+    std::unique_ptr<std::uint8_t[]> output_;
+};
+
+}  // namespace tidelin

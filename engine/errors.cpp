@@ -1,0 +1,73 @@
+#include "errors.h"
+
+#include <cerrno>
+
+namespace tidelin {
+
+std::string DescribeError(std::int32_t number) {
+    switch (number) {
+        case err::Overflow:
+            return "Переполнение.";
+        case err::BadFileName:
+            return "Неверное имя файла.";
+        case err::FileNotFound:
+            return "Файл не найден.";
+        case err::FileAlreadyOpen:
+            return "Файл уже открыт.";
+        case err::DeviceIo:
+            return "Ошибка ввода-вывода устройства.";
+        case err::DiskFull:
+            return "Диск заполнен.";
+        case err::PermissionDenied:
+            return "Доступ запрещён.";
+        case err::PathFileAccess:
+            return "Ошибка доступа к пути или файлу.";
+        case err::PathNotFound:
+            return "Путь не найден.";
+        default:
+            return "Неизвестная ошибка.";
+    }
+}
+
+void RaiseOverflow() { throw EngineError(err::Overflow, DescribeError(err::Overflow)); }
+
+void RaiseSystemError(int errnoValue) {
+    std::int32_t number = err::DeviceIo;
+    switch (errnoValue) {
+        case ENOENT:
+            number = err::FileNotFound;
+            break;
+        case ENOTDIR:
+            number = err::PathNotFound;
+            break;
+        case ENAMETOOLONG:
+        case EINVAL:
+            number = err::BadFileName;
+            break;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case ETXTBSY:
+            number = err::PermissionDenied;
+            break;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            number = err::DiskFull;
+            break;
+        case EISDIR:
+        case ELOOP:
+        case EEXIST:
+        case ENOTEMPTY:
+        case EBUSY:
+        case EXDEV:
+            number = err::PathFileAccess;
+            break;
+        default:
+            number = err::DeviceIo;
+            break;
+    }
+    throw EngineError(number, DescribeError(number));
+}
+
+}  // namespace tidelin

@@ -1,0 +1,49 @@
+// Errors raised by the engine: a number in the classic runtime numbering and a short
+// Russian description, travelling to the nearest caller that handles them.
+#pragma once
+
+#if defined(QT_VERSION) || defined(QT_CORE_LIB)
+#error "The engine must not depend on Qt"
+#endif
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace tidelin {
+
+namespace err {
+constexpr std::int32_t Overflow = 6;
+constexpr std::int32_t BadFileName = 52;
+constexpr std::int32_t FileNotFound = 53;
+constexpr std::int32_t FileAlreadyOpen = 55;
+constexpr std::int32_t DeviceIo = 57;
+constexpr std::int32_t DiskFull = 61;
+constexpr std::int32_t PermissionDenied = 70;
+constexpr std::int32_t PathFileAccess = 75;
+constexpr std::int32_t PathNotFound = 76;
+}  // namespace err
+
+class EngineError : public std::runtime_error {
+public:
+    EngineError(std::int32_t number, std::string description)
+        : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+
+    std::int32_t Number() const { return number_; }
+    const std::string& Description() const { return description_; }
+
+private:
+    std::int32_t number_;
+    std::string description_;
+};
+
+// The overflow error, raised when an integer leaves its range.
+[[noreturn]] void RaiseOverflow();
+
+// Turns a failed system call's errno into the error the user sees.
+[[noreturn]] void RaiseSystemError(int errnoValue);
+
+// The standard description of a numbered error.
+std::string DescribeError(std::int32_t number);
+
+}  // namespace tidelin

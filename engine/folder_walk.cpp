@@ -1,0 +1,109 @@
+// The folder-tree conversion: every file of a folder and of all its subfolders, depth-first,
+// a folder's files before its subfolders. A file that fails is logged and the walk goes on.
+#include <string>
+#include <vector>
+
+#include "engine.h"
+#include "errors.h"
+#include "filesystem.h"
+
+namespace tidelin {
+
+namespace {
+
+const char* const ErrorEntryPrefix = "!_ Ошибка ";
+
+// The chosen folder as the walk uses it: blanks trimmed at both ends and one trailing "/"
+// removed. Empty when there is nothing to walk: no path, no "/" left, or the root itself.
+std::string NormaliseFolder(const std::string& folder) {
+    const auto first = folder.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return {};
+    }
+    std::string path = folder.substr(first, folder.find_last_not_of(' ') - first + 1);
+    if (path.back() == '/') {
+        path.pop_back();
+    }
+    if (path.find('/') == std::string::npos || path.find_first_not_of('/') == std::string::npos) {
+        return {};
+    }
+    return path;
+}
+
+}  // namespace
+
+void Engine::ConvertFolderTree(const std::string& folder, const std::string& walkMode) {
+    const std::string root = NormaliseFolder(folder);
+    if (root.empty()) {
+        return;
+    }
+    try {
+        if (!fs::QueryPath(root).IsDirectory()) {
+            return;
+        }
+    } catch (const EngineError&) {
+        return;
+    }
+
+    // One frame per folder on the current path: the folder and the subfolders it still has
+    // to walk. An explicit stack keeps a deep tree from exhausting the call stack.
+    struct Frame {
+        std::string path;
+        std::vector<std::string> subfolders;
+        std::size_t next = 0;
+    };
+    std::vector<Frame> stack;
+    const auto enter = [&](std::string path) {
+        Frame frame{std::move(path), {}, 0};
+        std::vector<fs::FolderEntry> entries;
+        try {
+            // The whole listing is read before any file is converted, so a replaced file
+            // cannot come back in the enumeration. A link is never a subfolder.
+            entries = fs::ListFolder(frame.path);
+        } catch (const EngineError&) {
+            return;  // a folder that cannot be read leaves no trace
+        }
+        for (fs::FolderEntry& entry : entries) {
+            if (entry.isDirectory) {
+                frame.subfolders.push_back(std::move(entry.name));
+            } else {
+                ConvertInWalk(frame.path, entry.name, walkMode);
+            }
+        }
+        stack.push_back(std::move(frame));
+    };
+
+    enter(root);
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next == top.subfolders.size()) {
+            stack.pop_back();
+            continue;
+        }
+        std::string subfolder = top.path + '/' + top.subfolders[top.next++];
+        enter(std::move(subfolder));
+    }
+}
+
+void Engine::ConvertInWalk(const std::string& folder, const std::string& name,
+                           const std::string& walkMode) {
+    const std::string path = folder + '/' + name;
+    try {
+        if (walkMode == "Win-Unix") {
+            ConvertWinToUnix(path);
+        } else if (walkMode == "Unix-Win") {
+            ConvertUnixToWin(path);
+        }
+    } catch (const EngineError& error) {
+        files_.CloseAll();
+        log_.Append(ErrorEntryPrefix + std::to_string(error.Number()) + ' ' +
+                    error.Description() + " - " + path);
+        try {
+            log_.ApplyWidthRule(host_.MeasureTwips(path));
+        } catch (const EngineError&) {
+            // a path too wide to record keeps the widest one recorded so far
+        }
+    }
+}
+
+}  // namespace tidelin

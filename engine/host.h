@@ -1,0 +1,21 @@
+// What the engine needs from the program that hosts it. The window implements it with Qt;
+// the tests and tools implement it without.
+#pragma once
+
+#include <string>
+
+namespace tidelin {
+
+class EngineHost {
+public:
+    virtual ~EngineHost() = default;
+
+    // Whether "Не изменять бинарные файлы" is ticked: binary files are then left alone.
+    virtual bool SkipBinary() = 0;
+    // The width of `text` drawn as one line in the main window's font, in twips.
+    virtual float MeasureTwips(const std::string& text) = 0;
+    // Lets the window system process pending events; called once per chunk of work.
+    virtual void Yield() = 0;
+};
+
+}  // namespace tidelin

@@ -1,0 +1,33 @@
+# Shared by the README's two commands: installs what is missing, configures and builds.
+# Sourced, not run.
+
+TIDELIN_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+TIDELIN_BUILD="${TIDELIN_BUILD:-$TIDELIN_ROOT/build}"
+
+# What building Tidelin needs.
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev)
+
+# Installs the Debian packages among "$@" that are not installed yet.
+install_missing() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "== Installing: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null || { echo "Installing packages needs root or sudo." >&2; return 1; }
+        sudo=(sudo)
+    fi
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {
+    cmake -S "$TIDELIN_ROOT" -B "$TIDELIN_BUILD" -G Ninja "$@"
+    cmake --build "$TIDELIN_BUILD" --parallel "$(nproc)"
+}

@@ -1,0 +1,101 @@
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "errors.h"
+
+namespace tidelin::test {
+
+void TempFolderTest::SetUp() {
+    const char* tmpdir = std::getenv("TMPDIR");
+    hadTmpdir_ = tmpdir != nullptr;
+    savedTmpdir_ = hadTmpdir_ ? tmpdir : "";
+    std::string parent = parent_;
+    if (parent.empty()) {
+        parent = (tmpdir != nullptr && *tmpdir != '\0') ? tmpdir : "/tmp";
+    }
+    std::string pattern = parent + "/tidelin-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr) << "cannot create a test folder in " << parent;
+    root_ = pattern;
+    tempDir_ = root_ + "/tmp";
+    ASSERT_EQ(::mkdir(tempDir_.c_str(), 0700), 0);
+    ::setenv("TMPDIR", tempDir_.c_str(), 1);
+}
+
+void TempFolderTest::TearDown() {
+    if (hadTmpdir_) {
+        ::setenv("TMPDIR", savedTmpdir_.c_str(), 1);
+    } else {
+        ::unsetenv("TMPDIR");
+    }
+    if (!root_.empty()) {
+        // Give back write permission first so that protected entries can be removed.
+        std::error_code ignored;
+        for (auto it = std::filesystem::recursive_directory_iterator(root_, ignored);
+             it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+            if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+                ::chmod(it->path().c_str(), 0700);
+            }
+        }
+        ::chmod(root_.c_str(), 0700);
+        std::filesystem::remove_all(root_, ignored);
+    }
+}
+
+void EngineTest::SetUp() {
+    TempFolderTest::SetUp();
+    engine = std::make_unique<Engine>(host, log);
+    engine->ChooseWorkFile();
+    host.yields = 0;
+}
+
+void WriteFile(const std::string& path, const std::string& content, unsigned mode) {
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        ASSERT_TRUE(out) << path;
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    }
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void MakeSparseFile(const std::string& path, std::int64_t size) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, size), 0);
+    ::close(fd);
+}
+
+std::uint32_t ModeOf(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0xFFFFFFFF;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+int ErrorNumberOf(const std::function<void()>& function) {
+    try {
+        function();
+    } catch (const EngineError& error) {
+        return error.Number();
+    }
+    return 0;
+}
+
+}  // namespace tidelin::test

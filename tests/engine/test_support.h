@@ -1,0 +1,77 @@
+// Shared pieces of the engine tests: a fresh temporary folder per test with a private
+// TMPDIR, a scriptable host, and helpers for real files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "engine.h"
+#include "message_log.h"
+
+namespace tidelin::test {
+
+class TestHost : public EngineHost {
+public:
+    bool skipBinary = true;
+    int yields = 0;
+    std::function<void()> onYield;
+    // Width of a text in twips: 100 per byte unless a test says otherwise.
+    std::function<float(const std::string&)> measure = [](const std::string& text) {
+        return static_cast<float>(text.size()) * 100.0f;
+    };
+
+    bool SkipBinary() override { return skipBinary; }
+    float MeasureTwips(const std::string& text) override { return measure(text); }
+    void Yield() override {
+        ++yields;
+        if (onYield) {
+            onYield();
+        }
+    }
+};
+
+// A fresh folder for the test (removed afterwards) with TMPDIR pointing at its "tmp".
+class TempFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Path of `name` inside the test's folder.
+    std::string Path(const std::string& name) const { return root_ + "/" + name; }
+    const std::string& Root() const { return root_; }
+    const std::string& TempDir() const { return tempDir_; }
+
+    // A test that needs another place for its folder (for example another file system)
+    // sets this before SetUp runs.
+    std::string parent_;
+
+private:
+    std::string root_;
+    std::string tempDir_;
+    std::string savedTmpdir_;
+    bool hadTmpdir_ = false;
+};
+
+// An engine in a fresh folder, with its work file already chosen.
+class EngineTest : public TempFolderTest {
+protected:
+    void SetUp() override;
+
+    TestHost host;
+    MessageLog log;
+    std::unique_ptr<Engine> engine;
+};
+
+void WriteFile(const std::string& path, const std::string& content, unsigned mode = 0644);
+std::string ReadFile(const std::string& path);
+// A file of `size` bytes that takes no room on the disk (it reads as zero bytes).
+void MakeSparseFile(const std::string& path, std::int64_t size);
+std::uint32_t ModeOf(const std::string& path);
+bool Exists(const std::string& path);
+// Runs `function` and returns the number of the EngineError it raised, or 0.
+int ErrorNumberOf(const std::function<void()>& function);
+
+}  // namespace tidelin::test
