@@ -6,6 +6,7 @@
 #include "engine.h"
 #include "errors.h"
 #include "filesystem.h"
+#include "folder_walk.h"
 
 namespace tidelin {
 
@@ -13,9 +14,9 @@ namespace {
 
 const char* const ErrorEntryPrefix = "!_ Ошибка ";
 
-// The chosen folder as the walk uses it: blanks trimmed at both ends and one trailing "/"
-// removed. Empty when there is nothing to walk: no path, no "/" left, or the root itself.
-std::string NormaliseFolder(const std::string& folder) {
+}  // namespace
+
+std::string NormaliseWalkFolder(const std::string& folder) {
     const auto first = folder.find_first_not_of(' ');
     if (first == std::string::npos) {
         return {};
@@ -30,10 +31,8 @@ std::string NormaliseFolder(const std::string& folder) {
     return path;
 }
 
-}  // namespace
-
 void Engine::ConvertFolderTree(const std::string& folder, const std::string& walkMode) {
-    const std::string root = NormaliseFolder(folder);
+    const std::string root = NormaliseWalkFolder(folder);
     if (root.empty()) {
         return;
     }

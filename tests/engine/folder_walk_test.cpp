@@ -1,0 +1,234 @@
+// The folder walk on real trees.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "folder_walk.h"
+#include "test_support.h"
+#include "tool_runner.h"
+
+namespace tidelin::test {
+namespace {
+
+const std::string Protected = "!_ Ошибка 75 Системные, скрытые и файлы только для чтения не перезаписываются. - ";
+const std::string SystemFile = "!_ Ошибка 75 Системные файлы (ссылки, каналы, устройства) не изменяются. - ";
+
+class FolderWalkTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        host.skipBinary = true;
+        tree_ = Path("tree");
+        ASSERT_EQ(::mkdir(tree_.c_str(), 0755), 0);
+    }
+    // Creates the file `relative` below the tree, creating the folders on the way.
+    std::string Make(const std::string& relative, const std::string& content, unsigned mode = 0644) {
+        const std::string path = tree_ + "/" + relative;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        WriteFile(path, content, mode);
+        return path;
+    }
+    std::string tree_;
+};
+
+TEST(NormaliseWalkFolderTest, Cases) {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"/data/x", "/data/x"},   {"/data/x/", "/data/x"}, {"  /data/x  ", "/data/x"},
+        {"  /data/x/  ", "/data/x"}, {"/data/x//", "/data/x/"}, {"", ""},
+        {"    ", ""},             {"/", ""},               {"//", ""},
+        {"  /  ", ""},            {"data", ""},            {"data/", ""},
+        {"a/b", "a/b"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NormaliseWalkFolder(c.in), c.out) << "'" << c.in << "'";
+    }
+}
+
+TEST_F(FolderWalkTest, FilesBeforeSubfoldersDepthFirstInByteOrder) {
+    // Every file is read-only, so each one leaves an entry in the order it was visited.
+    for (const char* name : {"y/d.txt", "x/z/e.txt", "b.txt", "x/c.txt", "a.txt"}) {
+        Make(name, "1\r\n", 0444);
+    }
+    engine->ConvertFolderTree(tree_, "Win-Unix");
+    std::vector<std::string> expected;
+    for (const char* name : {"a.txt", "b.txt", "x/c.txt", "x/z/e.txt", "y/d.txt"}) {
+        expected.push_back(Protected + tree_ + "/" + name);
+    }
+    EXPECT_EQ(log.Entries(), expected);
+    EXPECT_EQ(ReadFile(tree_ + "/x/z/e.txt"), "1\r\n");
+}
+
+TEST_F(FolderWalkTest, SpellingsOfTheSameFolderWalkIdentically) {
+    for (const std::string& spelling : {tree_, tree_ + "/", "  " + tree_ + "  ", " " + tree_ + "/ "}) {
+        log.Clear();
+        Make("a.txt", "a\r\n", 0444);
+        Make("sub/b.txt", "b\r\n");
+        engine->ConvertFolderTree(spelling, "Win-Unix");
+        EXPECT_EQ(log.Entries(), std::vector<std::string>{Protected + tree_ + "/a.txt"}) << spelling;
+        EXPECT_EQ(ReadFile(tree_ + "/sub/b.txt"), "b\n") << spelling;
+    }
+}
+
+TEST_F(FolderWalkTest, NothingIsWalkedForPathsThatAreNotFolders) {
+    const std::string file = Make("a.txt", "a\r\n");
+    ASSERT_EQ(::chdir(tree_.c_str()), 0);
+    ASSERT_EQ(::symlink(tree_.c_str(), Path("link-to-tree").c_str()), 0);
+    for (const std::string& folder :
+         {std::string(), std::string("   "), std::string("a.txt"), file, file + "/", Path("missing"),
+          std::string("."), Path("link-to-tree")}) {
+        engine->ConvertFolderTree(folder, "Win-Unix");
+        EXPECT_EQ(ReadFile(file), "a\r\n") << folder;
+    }
+    ASSERT_EQ(::chdir("/"), 0);
+    EXPECT_TRUE(log.Entries().empty());
+}
+
+TEST_F(FolderWalkTest, WalkModesAreComparedExactly) {
+    const std::string file = Make("a.txt", "a\r\n");
+    for (const char* mode : {"win-unix", "Win-Unix ", "Unix-Windows", ""}) {
+        engine->ConvertFolderTree(tree_, mode);
+    }
+    EXPECT_EQ(ReadFile(file), "a\r\n");
+    engine->ConvertFolderTree(tree_, "Unix-Win");
+    EXPECT_EQ(ReadFile(file), "a\r\n");
+    engine->ConvertFolderTree(tree_, "Win-Unix");
+    EXPECT_EQ(ReadFile(file), "a\n");
+    EXPECT_TRUE(log.Entries().empty());
+}
+
+TEST_F(FolderWalkTest, AFailureNeitherStopsTheWalkNorLeavesFilesOpen) {
+    Make("1.txt", "1\r\n");
+    Make("2.txt", "2\r\n", 0444);
+    Make("3.txt", "3\r\n");
+    Make("later/4.txt", "4\r\n", 0444);
+    Make("later/5.txt", "5\r\n");
+    Make(".hidden-folder/6.txt", "6\r\n");
+    Make(".hidden-file", "7\r\n");
+    engine->ConvertFolderTree(tree_, "Win-Unix");
+    EXPECT_EQ(log.Entries(), (std::vector<std::string>{Protected + tree_ + "/.hidden-file",
+                                                       Protected + tree_ + "/2.txt",
+                                                       Protected + tree_ + "/later/4.txt"}));
+    for (const char* name : {"1.txt", "3.txt", "later/5.txt", ".hidden-folder/6.txt"}) {
+        EXPECT_EQ(ReadFile(tree_ + "/" + name).back(), '\n') << name;
+        EXPECT_EQ(ReadFile(tree_ + "/" + name).size(), 2u) << name;
+    }
+    EXPECT_EQ(ReadFile(tree_ + "/2.txt"), "2\r\n");
+    EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Source));
+    EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Work));
+}
+
+TEST_F(FolderWalkTest, EachFileIsConvertedExactlyOnce) {
+    // Converting CR CR LF twice would leave LF: once leaves CR LF.
+    for (int i = 0; i < 200; ++i) {
+        Make("f" + std::to_string(i) + ".txt", "x\r\r\n");
+    }
+    engine->ConvertFolderTree(tree_, "Win-Unix");
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(ReadFile(tree_ + "/f" + std::to_string(i) + ".txt"), "x\r\n") << i;
+    }
+    EXPECT_TRUE(log.Entries().empty());
+}
+
+TEST_F(FolderWalkTest, LinksAreLoggedAndNeverFollowed) {
+    Make("a.txt", "a\r\n");
+    Make("sub/b.txt", "b\r\n");
+    const std::string outside = Make("../outside.txt", "o\r\n");
+    ASSERT_EQ(::symlink(tree_.c_str(), (tree_ + "/loop").c_str()), 0);
+    ASSERT_EQ(::symlink(tree_.c_str(), (tree_ + "/sub/up").c_str()), 0);
+    ASSERT_EQ(::symlink(outside.c_str(), (tree_ + "/to-file").c_str()), 0);
+    ASSERT_EQ(::mkfifo((tree_ + "/fifo").c_str(), 0644), 0);
+    engine->ConvertFolderTree(tree_, "Win-Unix");
+    EXPECT_EQ(log.Entries(), (std::vector<std::string>{SystemFile + tree_ + "/fifo",
+                                                       SystemFile + tree_ + "/loop",
+                                                       SystemFile + tree_ + "/to-file",
+                                                       SystemFile + tree_ + "/sub/up"}));
+    EXPECT_EQ(ReadFile(tree_ + "/a.txt"), "a\n");
+    EXPECT_EQ(ReadFile(tree_ + "/sub/b.txt"), "b\n");
+    EXPECT_EQ(ReadFile(outside), "o\r\n");
+}
+
+TEST_F(FolderWalkTest, BinaryFilesGetTheirOwnEntryOnly) {
+    const std::string binary = Make("data.bin", std::string("\0\r\n", 3));
+    Make("text.txt", "t\r\n");
+    engine->ConvertFolderTree(tree_, "Win-Unix");
+    EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_  Бинарный файл: " + binary});
+    EXPECT_EQ(ReadFile(binary), std::string("\0\r\n", 3));
+    host.skipBinary = false;
+    log.Clear();
+    engine->ConvertFolderTree(tree_, "Win-Unix");
+    EXPECT_TRUE(log.Entries().empty());
+    EXPECT_EQ(ReadFile(binary), std::string("\0\n", 2));
+}
+
+TEST_F(FolderWalkTest, WidthOfAnErrorEntryIsThatOfItsPath) {
+    const std::string shortPath = Make("a", "a\r\n", 0444);
+    const std::string longPath = Make("a-much-longer-name.txt", "a\r\n", 0444);
+    engine->ConvertFolderTree(tree_, "Win-Unix");
+    EXPECT_EQ(log.MaxEntryWidth(), static_cast<std::int16_t>(longPath.size() * 100));
+
+    // A path too wide to record still gets its entry, and the walk goes on.
+    log.Clear();
+    log.ResetMaxEntryWidth();
+    const std::string converted = Make("z.txt", "z\r\n");
+    host.measure = [&](const std::string& text) {
+        return text == shortPath ? 99999.0f : static_cast<float>(text.size());
+    };
+    engine->ConvertFolderTree(tree_, "Win-Unix");
+    EXPECT_EQ(log.Entries().size(), 2u);
+    EXPECT_EQ(log.MaxEntryWidth(), static_cast<std::int16_t>(longPath.size()));
+    EXPECT_EQ(ReadFile(converted), "z\n");
+}
+
+TEST_F(FolderWalkTest, DeepChainOfAThousandFolders) {
+    std::string relative;
+    for (int depth = 0; depth < 1000; ++depth) {
+        relative += "d/";
+    }
+    Make(relative + "deep.txt", "deep\r\n");
+    Make("d/d/shallow.txt", "shallow\r\n", 0444);
+    engine->ConvertFolderTree(tree_, "Win-Unix");
+    EXPECT_EQ(ReadFile(tree_ + "/" + relative + "deep.txt"), "deep\n");
+    EXPECT_EQ(log.Entries(), std::vector<std::string>{Protected + tree_ + "/d/d/shallow.txt"});
+}
+
+TEST_F(FolderWalkTest, UnreadableFolderLeavesNoTrace) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root reads every folder";
+    }
+    Make("closed/a.txt", "a\r\n");
+    Make("open/b.txt", "b\r\n");
+    ASSERT_EQ(::chmod((tree_ + "/closed").c_str(), 0000), 0);
+    engine->ConvertFolderTree(tree_, "Win-Unix");
+    EXPECT_TRUE(log.Entries().empty());
+    EXPECT_EQ(ReadFile(tree_ + "/open/b.txt"), "b\n");
+}
+
+class FolderToolTest : public TempFolderTest {};
+
+TEST_F(FolderToolTest, PrintsEveryEntryThenCompletion) {
+    const std::string tree = Path("tree");
+    std::filesystem::create_directories(tree + "/sub");
+    WriteFile(tree + "/a.txt", "a\r\n", 0444);
+    WriteFile(tree + "/sub/b.bin", std::string("\0", 1));
+    WriteFile(tree + "/sub/c.txt", "c\r\n");
+    ToolResult result = RunConvertTool({"--win-to-unix", "--folder", tree + "/"}, Root());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, Protected + tree + "/a.txt\n!_  Бинарный файл: " + tree +
+                              "/sub/b.bin\nОперация завершена.\n");
+    EXPECT_EQ(ReadFile(tree + "/sub/c.txt"), "c\n");
+
+    // Every file skipped or failed: the walk ran, so it still reports completion.
+    result = RunConvertTool({"--unix-to-win", "--folder", tree + "/sub"}, Root());
+    EXPECT_EQ(result.out, "!_  Бинарный файл: " + tree + "/sub/b.bin\nОперация завершена.\n");
+
+    result = RunConvertTool({"--unix-to-win", "--folder", Path("missing")}, Root());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "");
+}
+
+}  // namespace
+}  // namespace tidelin::test
