@@ -1,0 +1,57 @@
+// The file and folder choosers of the main window.
+#include <QDir>
+#include <QFile>
+
+#include "dialogs.h"
+#include "filesystem.h"
+#include "form1.h"
+
+namespace tidelin {
+
+namespace {
+
+QString TrimBlanks(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' ')) {
+        ++first;
+    }
+    while (last > first && text.at(last - 1) == QLatin1Char(' ')) {
+        --last;
+    }
+    return text.mid(first, last - first);
+}
+
+}  // namespace
+
+QString Form1::ShowOpenFile(const QString& title, const QString& filterDescription,
+                            const QString& filterPattern) {
+    const QList<FileFilter> filters = {
+        {QString::fromUtf8("Все файлы (*.*)"), {QStringLiteral("*")}},
+        {filterDescription + QStringLiteral(" (") + filterPattern + QLatin1Char(')'),
+         filterPattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)},
+    };
+    int filterIndex = 0;  // the dialog opens on all files; a repeated showing keeps the choice
+    for (;;) {
+        const QString name = dialogs_.ChooseFile(this, title, filters, filterIndex, QDir::currentPath());
+        if (name.isEmpty()) {
+            return QString();
+        }
+        // Any file counts, hidden and system ones included; a folder does not.
+        const std::string path = QFile::encodeName(name).toStdString();
+        if (fs::EntryExists(path) && !fs::QueryPath(path).IsDirectory()) {
+            return TrimBlanks(name);
+        }
+        dialogs_.Message(this, QString::fromUtf8("Не удаётся найти файл ") + name, Dialogs::Icon::Critical);
+    }
+}
+
+QString Form1::BrowseForFolder(const QString& title) {
+    const QString chosen = dialogs_.ChooseFolder(this, title);
+    if (!chosen.isEmpty()) {
+        folderPath_ = chosen;
+    }
+    return folderPath_;
+}
+
+}  // namespace tidelin

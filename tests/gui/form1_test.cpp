@@ -1,0 +1,413 @@
+// The main window and its four commands, driven through the real widgets with scripted
+// dialogs and real files.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSortFilterProxyModel>
+#include <memory>
+
+#include "form1.h"
+#include "gui_test_support.h"
+#include "message_list.h"
+#include "qt_dialogs.h"
+#include "scripted_dialogs.h"
+
+using tidelin::Dialogs;
+using tidelin::Form1;
+using tidelin::MessageList;
+using namespace tidelin::test;
+
+namespace {
+
+const QString Completed = QString::fromUtf8("Операция завершена.");
+const QString Protected =
+    QString::fromUtf8("Error 75 Системные, скрытые и файлы только для чтения не перезаписываются.");
+
+}  // namespace
+
+class Form1Test : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PrivateTemp> temp;
+    std::unique_ptr<ScriptedDialogs> dialogs;
+    std::unique_ptr<Form1> form;
+
+    QPushButton* Button(int n) { return Find<QPushButton>(form.get(), qPrintable(QStringLiteral("Command%1").arg(n))); }
+    MessageList* List() { return Find<MessageList>(form.get(), "List1"); }
+    QStringList Entries() {
+        QStringList entries;
+        for (int i = 0; i < List()->count(); ++i) {
+            entries << List()->item(i)->text();
+        }
+        return entries;
+    }
+    QString File(const QString& name, const QByteArray& content, QFile::Permissions permissions = {}) {
+        const QString path = temp->Path(name);
+        QDir().mkpath(QFileInfo(path).path());
+        Write(path, content);
+        if (permissions) {
+            QFile::setPermissions(path, permissions);
+        }
+        return path;
+    }
+
+private slots:
+    void init() {
+        temp = std::make_unique<PrivateTemp>();
+        dialogs = std::make_unique<ScriptedDialogs>();
+        form = std::make_unique<Form1>(*dialogs);
+        form->Load();
+    }
+    void cleanup() {
+        QCOMPARE(dialogs->unscripted, 0);
+        form.reset();
+        dialogs.reset();
+        temp.reset();
+    }
+
+    void windowAsLaidOut() {
+        QCOMPARE(form->windowTitle(), QStringLiteral("Tidelin"));
+        QCOMPARE(form->size(), QSize(529, 262));
+        QCOMPARE(form->minimumSize(), form->maximumSize());
+        QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(Find<QCheckBox>(form.get(), "Check1")->isChecked());
+        QVERIFY(Find<QLabel>(form.get(), "DlgFilename")->isHidden());
+        QCOMPARE(form->focusWidget(), List());
+        QCOMPARE(List()->parentWidget(), Find<QGroupBox>(form.get(), "Frame1"));
+
+        const struct {
+            const char* name;
+            const char* caption;
+            QRect twips;
+        } controls[] = {
+            {"Command1", "Конвертировать файл Windows в Unix", {120, 120, 3735, 375}},
+            {"Command3", "Конвертировать папку Windows в Unix", {4080, 120, 3735, 375}},
+            {"Command2", "Конвертировать файл Unix в Windows", {120, 600, 3735, 375}},
+            {"Command4", "Конвертировать папку Unix в Windows", {4080, 600, 3735, 375}},
+            {"Check1", "Не изменять бинарные файлы", {2640, 1200, 3135, 255}},
+            {"Frame1", "Сообщения:", {120, 1440, 7695, 2295}},
+            {"List1", "", {120, 240, 7455, 1425}},
+            {"Label1", "Системные, скрытые и файлы только для чтения не перезаписываются.", {120, 1800, 5655, 375}},
+            {"Command5", "О программе", {6120, 1800, 1335, 375}},
+        };
+        for (const auto& c : controls) {
+            QWidget* w = Find<QWidget>(form.get(), c.name);
+            QString caption;
+            if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+                caption = b->text();
+                QVERIFY2(!qobject_cast<QPushButton*>(w) || !static_cast<QPushButton*>(w)->isDefault(), c.name);
+            } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+                caption = g->title();
+            } else if (auto* l = qobject_cast<QLabel*>(w)) {
+                caption = l->text();
+            }
+            QCOMPARE(caption, QString::fromUtf8(c.caption));
+            QVERIFY2(!caption.contains(QLatin1Char('&')), c.name);
+            // At its place; larger only where its caption needs more room than it was given.
+            const QRect expected(c.twips.x() / 15, c.twips.y() / 15, c.twips.width() / 15, c.twips.height() / 15);
+            QCOMPARE(w->pos(), expected.topLeft());
+            QVERIFY2(w->width() >= expected.width() && w->height() >= expected.height(), c.name);
+            if (qobject_cast<QAbstractButton*>(w)) {
+                QVERIFY2(w->width() >= w->sizeHint().width(), c.name);
+            }
+            if (auto* l = qobject_cast<QLabel*>(w)) {
+                QVERIFY2(w->height() >= l->heightForWidth(w->width()), c.name);
+            }
+            QVERIFY2(w->parentWidget()->rect().contains(w->geometry()), c.name);
+        }
+    }
+
+    void tabOrder() {
+        QStringList order;
+        QWidget* w = List();
+        do {
+            if (w->focusPolicy() & Qt::TabFocus && w->isVisibleTo(form.get())) {
+                order << w->objectName();
+            }
+            w = w->nextInFocusChain();
+        } while (w != List());
+        QCOMPARE(order, (QStringList{"List1", "Command5", "Command1", "Command2", "Command3", "Command4", "Check1"}));
+    }
+
+    void cancelledChoosersChangeNothing() {
+        const QString path = File("a.txt", "a\r\n");
+        form->Log().Append("old entry");
+        List()->SetHorizontalExtent(500);
+        for (int n = 1; n <= 4; ++n) {
+            QTest::mouseClick(Button(n), Qt::LeftButton);
+        }
+        dialogs->unscripted = 0;
+        QCOMPARE(dialogs->fileDialogs.size(), 2);
+        QCOMPARE(dialogs->folderTitles,
+                 QStringList(2, QString::fromUtf8("Выберите папку, все файлы которой нужно сконвертировать")));
+        QVERIFY(dialogs->messages.isEmpty());
+        QVERIFY(dialogs->questions.isEmpty());
+        QVERIFY(form->isEnabled());
+        QCOMPARE(Find<QLabel>(form.get(), "DlgFilename")->text(), QString());
+        QCOMPARE(Entries(), QStringList{"old entry"});
+        QCOMPARE(List()->HorizontalExtent(), 500);
+        QCOMPARE(form->Log().MaxEntryWidth(), 0);
+        QCOMPARE(form->FolderPath(), QString());
+        QCOMPARE(Read(path), QByteArray("a\r\n"));
+    }
+
+    void fileChooserIsSetUpForEachShowing() {
+        QTest::mouseClick(Button(1), Qt::LeftButton);
+        dialogs->unscripted = 0;
+        const ShownFileDialog& shown = dialogs->fileDialogs.constFirst();
+        QCOMPARE(shown.title, QString::fromUtf8("Выберите файл для конвертирования"));
+        QCOMPARE(shown.folder, QDir::currentPath());
+        QCOMPARE(shown.filterIndex, 0);
+        QCOMPARE(shown.filters.size(), 2);
+        QCOMPARE(shown.filters[0].display, QString::fromUtf8("Все файлы (*.*)"));
+        QCOMPARE(shown.filters[0].patterns, QStringList{"*"});
+        QCOMPARE(shown.filters[1].display,
+                 QString::fromUtf8("Perl и PHP файлы (*.cgi;*.pl;*.pm;*.php;*.php3;*.php4;*.inc;*.phtml)"));
+        QCOMPARE(shown.filters[1].patterns,
+                 (QStringList{"*.cgi", "*.pl", "*.pm", "*.php", "*.php3", "*.php4", "*.inc", "*.phtml"}));
+    }
+
+    void missingFileIsReportedAndTheChooserShownAgain() {
+        const QString existing = File(".hidden.pl", "x\r\n");
+        dialogs->files = {temp->Path("missing.pl"), existing};
+        dialogs->filterChoices = {1, 1};
+        dialogs->answers = {Dialogs::Answer::No};
+        QTest::mouseClick(Button(1), Qt::LeftButton);
+        QCOMPARE(dialogs->fileDialogs.size(), 2);
+        QCOMPARE(dialogs->fileDialogs[1].filterIndex, 1);  // the filter chosen before
+        QCOMPARE(dialogs->messages.size(), 1);
+        QCOMPARE(dialogs->messages[0].text, QString::fromUtf8("Не удаётся найти файл ") + temp->Path("missing.pl"));
+        QCOMPARE(dialogs->messages[0].icon, Dialogs::Icon::Critical);
+        // A hidden file is accepted: the confirmation names it.
+        QCOMPARE(dialogs->questions.size(), 1);
+        QVERIFY(dialogs->questions[0].text.contains(QLatin1Char('"') + existing + QLatin1Char('"')));
+        QCOMPARE(Find<QLabel>(form.get(), "DlgFilename")->text(), existing);
+    }
+
+    void confirmationTextsForAllFourCommands() {
+        const QString file = File("a.txt", "a\r\n");
+        const QString folder = temp->Path("tree");
+        QDir().mkpath(folder);
+        dialogs->files = {file, file};
+        dialogs->folders = {folder, folder};
+        dialogs->answers = {Dialogs::Answer::No, Dialogs::Answer::No, Dialogs::Answer::No, Dialogs::Answer::No};
+        for (int n = 1; n <= 4; ++n) {
+            QTest::mouseClick(Button(n), Qt::LeftButton);
+        }
+        const QString fileText = QString::fromUtf8(
+            "Внимание! В файле \"%1\" будут заменены все символы перехода строки %2 символами перехода строки %3.\r\n"
+            "Перезаписать файл ?");
+        const QString folderText = QString::fromUtf8(
+            "Внимание! Во всех файлах, находящихся в папке \"%1\" и её вложенных папках будут заменены все символы "
+            "перехода строки %2 символами перехода строки %3.\r\nПерезаписать все файлы ?");
+        QCOMPARE(dialogs->questions.size(), 4);
+        QCOMPARE(dialogs->questions[0].text, fileText.arg(file, "Windows", "Unix"));
+        QCOMPARE(dialogs->questions[1].text, fileText.arg(file, "Unix", "Windows"));
+        QCOMPARE(dialogs->questions[2].text, folderText.arg(folder, "Windows", "Unix"));
+        QCOMPARE(dialogs->questions[3].text, folderText.arg(folder, "Unix", "Windows"));
+        QVERIFY(dialogs->questions[0].yesIsDefault);
+        QVERIFY(dialogs->questions[1].yesIsDefault);
+        QVERIFY(!dialogs->questions[2].yesIsDefault);
+        QVERIFY(!dialogs->questions[3].yesIsDefault);
+        QVERIFY(dialogs->messages.isEmpty());
+        QCOMPARE(Read(file), QByteArray("a\r\n"));
+    }
+
+    void answeringNoKeepsTheListButAFolderNoResetsTheExtent() {
+        const QString file = File("tree/a.txt", "a\r\n", QFile::ReadOwner);
+        dialogs->folders = {temp->Path("tree"), temp->Path("tree")};
+        dialogs->answers = {Dialogs::Answer::Yes, Dialogs::Answer::No};
+        QTest::mouseClick(Button(3), Qt::LeftButton);
+        const QStringList entries = Entries();
+        QCOMPARE(entries.size(), 1);
+        QVERIFY(List()->HorizontalExtent() > 3);
+        QCOMPARE(List()->HorizontalExtent(), form->Log().MaxEntryWidth() + 3);
+        QTest::mouseClick(Button(4), Qt::LeftButton);
+        QCOMPARE(Entries(), entries);
+        QCOMPARE(List()->HorizontalExtent(), 3);
+        QCOMPARE(dialogs->messages.size(), 1);  // the one completion of the first run
+        QCOMPARE(Read(file), QByteArray("a\r\n"));
+    }
+
+    void yesConvertsAndReports() {
+        const QString file = File("a.txt", "a\r\nb\r\n");
+        dialogs->files = {file, file};
+        dialogs->answers = {Dialogs::Answer::Yes, Dialogs::Answer::Yes};
+        QTest::mouseClick(Button(1), Qt::LeftButton);
+        QCOMPARE(Read(file), QByteArray("a\nb\n"));
+        QTest::mouseClick(Button(2), Qt::LeftButton);
+        QCOMPARE(Read(file), QByteArray("a\r\nb\r\n"));
+        QCOMPARE(dialogs->messages.size(), 2);
+        for (const ShownMessage& m : dialogs->messages) {
+            QCOMPARE(m.text, Completed);
+            QCOMPARE(m.icon, Dialogs::Icon::None);
+            QCOMPARE(m.title, QString());
+        }
+        QVERIFY(form->isEnabled());
+        QVERIFY(!QFile::exists(QString::fromStdString(form->GetEngine().WorkFile())));
+    }
+
+    void skippedBinaryFileShowsNoCompletion() {
+        const QString file = File("a.bin", QByteArray("\0\r\n", 3));
+        dialogs->files = {file};
+        dialogs->answers = {Dialogs::Answer::Yes};
+        QTest::mouseClick(Button(1), Qt::LeftButton);
+        QVERIFY(dialogs->messages.isEmpty());
+        QCOMPARE(Entries(), QStringList{QString::fromUtf8("!_  Бинарный файл: ") + file});
+        QCOMPARE(Read(file), QByteArray("\0\r\n", 3));
+
+        // Unticked, the same file is converted.
+        Find<QCheckBox>(form.get(), "Check1")->setChecked(false);
+        dialogs->files = {file};
+        dialogs->answers = {Dialogs::Answer::Yes};
+        QTest::mouseClick(Button(1), Qt::LeftButton);
+        QCOMPARE(Read(file), QByteArray("\0\n", 2));
+        QVERIFY(Entries().isEmpty());
+    }
+
+    void failureIsReportedOnceAndTheWindowWorksAgain() {
+        const QString file = File("a.txt", "a\r\n", QFile::ReadOwner | QFile::ReadUser);
+        dialogs->files = {file};
+        dialogs->answers = {Dialogs::Answer::Yes};
+        dialogs->onMessage = [&](const ShownMessage&) { QVERIFY(!form->isEnabled()); };
+        QTest::mouseClick(Button(1), Qt::LeftButton);
+        QCOMPARE(dialogs->messages.size(), 1);
+        QCOMPARE(dialogs->messages[0].text, Protected);
+        QCOMPARE(dialogs->messages[0].icon, Dialogs::Icon::Critical);
+        QCOMPARE(Read(file), QByteArray("a\r\n"));
+        QVERIFY(form->isEnabled());
+        QVERIFY(!form->IsBusy());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QVERIFY(!form->GetEngine().Files().IsOpen(tidelin::OpenFileTable::Source));
+        QVERIFY(!form->GetEngine().Files().IsOpen(tidelin::OpenFileTable::Work));
+
+        // Every button still answers.
+        dialogs->onMessage = nullptr;
+        for (int n = 1; n <= 4; ++n) {
+            QTest::mouseClick(Button(n), Qt::LeftButton);
+        }
+        QCOMPARE(dialogs->fileDialogs.size(), 3);
+        QCOMPARE(dialogs->folderTitles.size(), 2);
+        dialogs->unscripted = 0;
+    }
+
+    void windowIsBusyWhileTheEngineWorks() {
+        const QString file = File("a.txt", QByteArray(300000, 'x') + "\r\n");
+        dialogs->files = {file};
+        dialogs->answers = {Dialogs::Answer::Yes};
+        int probes = 0;
+        form->SetYieldProbe([&] {
+            ++probes;
+            QVERIFY(!form->isEnabled());
+            QVERIFY(!Button(5)->isEnabled());
+            QVERIFY(QApplication::overrideCursor() != nullptr);
+            QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+            // A close request while busy is ignored.
+            QVERIFY(!form->close());
+        });
+        form->show();
+        QTest::mouseClick(Button(1), Qt::LeftButton);
+        QVERIFY(probes > 0);
+        QVERIFY(form->isVisible());
+        QCOMPARE(dialogs->messages.size(), 1);
+        QCOMPARE(Read(file), QByteArray(300000, 'x') + "\n");
+        QVERIFY(form->isEnabled());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void listHoldsOnlyTheLastRun() {
+        File("tree/a.bin", QByteArray("\0", 1));
+        File("tree/sub/b.txt", "b\r\n", QFile::ReadOwner);
+        File("tree/sub/c.txt", "c\r\n");
+        const QString tree = temp->Path("tree");
+        dialogs->folders = {tree, tree + QStringLiteral("/sub")};
+        dialogs->answers = {Dialogs::Answer::Yes, Dialogs::Answer::Yes};
+        QTest::mouseClick(Button(3), Qt::LeftButton);
+        const QString error = QString::fromUtf8("!_ Ошибка 75 Системные, скрытые и файлы только для чтения не перезаписываются. - ");
+        QCOMPARE(Entries(), (QStringList{QString::fromUtf8("!_  Бинарный файл: ") + tree + "/a.bin",
+                                         error + tree + "/sub/b.txt"}));
+        QCOMPARE(Read(tree + "/sub/c.txt"), QByteArray("c\n"));
+        QTest::mouseClick(Button(4), Qt::LeftButton);
+        QCOMPARE(Entries(), QStringList{error + tree + "/sub/b.txt"});
+        QCOMPARE(Read(tree + "/sub/c.txt"), QByteArray("c\r\n"));
+        // The walk ran both times: both report completion.
+        QCOMPARE(dialogs->messages.size(), 2);
+        // The extent is the width of the widest logged path, in twips, plus 3.
+        const QFontMetricsF metrics(form->font(), form.get());
+        const int width = qRound(metrics.horizontalAdvance(tree + "/sub/b.txt") * 1440.0 / form->logicalDpiX());
+        QVERIFY(qAbs(List()->HorizontalExtent() - (width + 3)) <= 1);
+    }
+
+    void vanishedFolderRunsNoWalk() {
+        const QString tree = temp->Path("gone");
+        dialogs->folders = {tree};
+        dialogs->answers = {Dialogs::Answer::Yes};
+        form->Log().Append("old");
+        QTest::mouseClick(Button(3), Qt::LeftButton);
+        QVERIFY(Entries().isEmpty());
+        QVERIFY(dialogs->messages.isEmpty());
+        QCOMPARE(List()->HorizontalExtent(), 3);
+        QVERIFY(form->isEnabled());
+    }
+
+    void closingTheIdleWindowRemovesALeftOverWorkFile() {
+        const QString workFile = QString::fromStdString(form->GetEngine().WorkFile());
+        Write(workFile, "left over");
+        form->show();
+        QVERIFY(form->close());
+        QVERIFY(!QFile::exists(workFile));
+    }
+
+    void fileDialogFiltersMatchTheirPatterns() {
+        for (const char* name : {"a.pm", "b.txt", "c.PHP", "noext", "d.phtml"}) {
+            File(QStringLiteral("pick/") + name, "x");
+        }
+        const QList<tidelin::FileFilter> filters = {
+            {QString::fromUtf8("Все файлы (*.*)"), {QStringLiteral("*")}},
+            {QString::fromUtf8("Perl и PHP файлы (*.cgi;*.pl;*.pm;*.php;*.php3;*.php4;*.inc;*.phtml)"),
+             {"*.cgi", "*.pl", "*.pm", "*.php", "*.php3", "*.php4", "*.inc", "*.phtml"}},
+        };
+        const auto visibleFiles = [&](int filterIndex) -> std::pair<QStringList, QStringList> {
+            QFileDialog dialog;
+            tidelin::QtDialogs::ConfigureFileDialog(dialog, QStringLiteral("t"), filters, filterIndex, temp->Path("pick"));
+            dialog.show();
+            auto* view = Find<QListView>(&dialog, "listView");
+            auto* model = qobject_cast<QFileSystemModel*>(view->model());
+            QStringList names;
+            QTest::qWaitFor([&] { return model->rowCount(view->rootIndex()) > 0; }, 5000);
+            QTest::qWait(200);
+            for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
+                names << model->index(row, 0, view->rootIndex()).data().toString();
+            }
+            names.sort();
+            QComboBox* types = Find<QComboBox>(&dialog, "fileTypeCombo");
+            QStringList shown;
+            for (int i = 0; i < types->count(); ++i) {
+                shown << types->itemText(i);
+            }
+            dialog.close();
+            return std::make_pair(names, shown);
+        };
+        const auto [all, shown] = visibleFiles(0);
+        QCOMPARE(all, (QStringList{"a.pm", "b.txt", "c.PHP", "d.phtml", "noext"}));
+        QCOMPARE(shown, (QStringList{filters[0].display, filters[1].display}));
+        const auto [scripts, shownAgain] = visibleFiles(1);
+        QVERIFY(scripts.contains("a.pm"));
+        QVERIFY(scripts.contains("d.phtml"));
+        QVERIFY(!scripts.contains("b.txt"));
+        QVERIFY(!scripts.contains("noext"));
+    }
+};
+
+QTEST_MAIN(Form1Test)
+#include "form1_test.moc"
