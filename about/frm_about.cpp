@@ -11,6 +11,7 @@
 
 #include "app_info.h"
 #include "dialogs.h"
+#include "resources.h"
 
 namespace tidelin {
 
@@ -41,6 +42,7 @@ FrmAbout::FrmAbout(Dialogs& dialogs, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       dialogs_(dialogs) {
+    EnsureResources();
     setObjectName(QStringLiteral("frmAbout"));
     setModal(true);
     setFixedSize(5730 / 15, 3555 / 15);

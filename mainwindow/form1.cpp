@@ -11,6 +11,7 @@
 
 #include "app_info.h"
 #include "dialogs.h"
+#include "resources.h"
 #include "frm_about.h"
 #include "message_list.h"
 
@@ -34,6 +35,7 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       dialogs_(dialogs),
       engine_(*this, log_) {
+    EnsureResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(app::Title));
     setWindowIcon(QIcon(QStringLiteral(":/tidelin/icon.png")));

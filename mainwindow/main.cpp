@@ -10,6 +10,7 @@
 #include "filesystem.h"
 #include "form1.h"
 #include "qt_dialogs.h"
+#include "resources.h"
 
 int main(int argc, char* argv[]) {
     // A second start ends at once, silently, and leaves the running instance alone.
@@ -20,6 +21,7 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(tidelin::app::Title));
+    tidelin::EnsureResources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tidelin/icon.png")));
 
     // The texts Qt draws itself (dialog buttons and labels) speak Russian too.

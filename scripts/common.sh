@@ -4,8 +4,12 @@
 TIDELIN_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TIDELIN_BUILD="${TIDELIN_BUILD:-$TIDELIN_ROOT/build}"
 
-# What building Tidelin needs.
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev)
+# What building and running Tidelin needs.
+BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev libgl-dev
+                qt6-translations-l10n fonts-dejavu-core)
+# What the tests need beside it: a real X server and window manager, the tools that find and
+# close windows, and the desktop-entry checker.
+TEST_PACKAGES=(xvfb openbox wmctrl x11-utils desktop-file-utils)
 
 # Installs the Debian packages among "$@" that are not installed yet.
 install_missing() {

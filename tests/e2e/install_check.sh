@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the built program into a temporary prefix and checks that it lands on the
+# desktop: the program, a valid desktop entry and both icon sizes.
+set -euo pipefail
+build="$1"
+prefix="$(mktemp -d)"
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+fail=0
+check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
+
+entry="$prefix/share/applications/tidelin.desktop"
+check "program installed" "[ -x '$prefix/bin/tidelin' ]"
+check "headless driver not installed" "[ ! -e '$prefix/bin/tidelin-convert' ]"
+check "desktop entry installed" "[ -f '$entry' ]"
+check "desktop entry is valid" "desktop-file-validate '$entry'"
+check "desktop entry names Tidelin" "grep -qx 'Name=Tidelin' '$entry'"
+check "desktop entry is a utility" "grep -qx 'Categories=Utility;' '$entry'"
+check "comment is the description" "grep -qx 'Comment=Программа для преобразования символов перехода строки Windows в символы перехода строки Unix-подобных  операционных систем и обратно.' '$entry'"
+for size in 16 32; do
+    icon="$prefix/share/icons/hicolor/${size}x${size}/apps/tidelin.png"
+    # A PNG's width and height stand as 32-bit numbers at bytes 16 and 20.
+    dims="$(od -An -tu1 -j16 -N8 "$icon" 2>/dev/null | awk '{print ($3*256+$4) "x" ($7*256+$8)}')"
+    check "icon ${size}x${size}" "[ '$dims' = '${size}x${size}' ]"
+done
+exit $fail

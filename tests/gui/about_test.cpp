@@ -1,0 +1,104 @@
+// The About window: its texts, how it closes, and the link to the product web page.
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <memory>
+
+#include "form1.h"
+#include "frm_about.h"
+#include "gui_test_support.h"
+#include "scripted_dialogs.h"
+
+using tidelin::Dialogs;
+using tidelin::FrmAbout;
+using namespace tidelin::test;
+
+class AboutTest : public QObject {
+    Q_OBJECT
+
+private:
+    ScriptedDialogs dialogs;
+
+    // Opens the About window from the main window's button and runs `whileOpen` inside it.
+    // Returns whether the window had closed by the time the button's click returned.
+    bool WithAboutOpen(tidelin::Form1& form, const std::function<void(FrmAbout*)>& whileOpen) {
+        bool ran = false;
+        QTimer::singleShot(0, [&] {
+            auto* about = qobject_cast<FrmAbout*>(QApplication::activeModalWidget());
+            QVERIFY(about != nullptr);
+            ran = true;
+            whileOpen(about);
+        });
+        QTest::mouseClick(Find<QPushButton>(&form, "Command5"), Qt::LeftButton);
+        return ran && QApplication::activeModalWidget() == nullptr;
+    }
+
+private slots:
+    void texts() {
+        FrmAbout about(dialogs, nullptr);
+        QCOMPARE(about.windowTitle(), QString::fromUtf8("О программе Tidelin"));
+        QCOMPARE(Find<QLabel>(&about, "lblTitle")->text(), QStringLiteral("Tidelin"));
+        QCOMPARE(Find<QLabel>(&about, "lblVersion")->text(), QString::fromUtf8("Версия 1.1.29"));
+        QCOMPARE(Find<QLabel>(&about, "lblDescription")->text(),
+                 QString::fromUtf8("Программа для преобразования символов перехода строки Windows в символы "
+                                   "перехода строки Unix-подобных  операционных систем и обратно."));
+        QVERIFY(Find<QLabel>(&about, "lblDescription")->wordWrap());
+        QCOMPARE(Find<QLabel>(&about, "lblSite")->text(), QString::fromUtf8(FrmAbout::Site));
+        QCOMPARE(Find<QLabel>(&about, "lblSite")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(Find<QLabel>(&about, "lblSite")->cursor().hotSpot(), QPoint(12, 1));
+        QCOMPARE(Find<QLabel>(&about, "lblSite")->cursor().pixmap().size(), QSize(32, 32));
+        QCOMPARE(about.size(), QSize(382, 237));
+        QVERIFY(!(about.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        // No icon of its own, while Image1 shows the program's icon at its own size.
+        QVERIFY(about.windowIcon().isNull());
+        const QPixmap image = Find<QLabel>(&about, "Image1")->pixmap();
+        QCOMPARE(image.size(), QSize(32, 32));
+        QVERIFY(Find<QPushButton>(&about, "cmdOK")->isDefault());
+    }
+
+    void enterEscapeAndOkClose() {
+        PrivateTemp temp;
+        tidelin::Form1 form(dialogs);
+        form.Load();
+        form.show();
+        const std::function<void(FrmAbout*)> closers[] = {
+            [](FrmAbout* a) { QTest::keyClick(a, Qt::Key_Return); },
+            [](FrmAbout* a) { QTest::keyClick(a, Qt::Key_Escape); },
+            [](FrmAbout* a) { QTest::mouseClick(Find<QPushButton>(a, "cmdOK"), Qt::LeftButton); },
+            [](FrmAbout* a) { a->close(); },
+        };
+        for (const auto& close : closers) {
+            QVERIFY(WithAboutOpen(form, [&](FrmAbout* about) {
+                // Freshly loaded every time, with the focus on OK; the main window is blocked.
+                QCOMPARE(Find<QLabel>(about, "lblVersion")->text(), QString::fromUtf8("Версия 1.1.29"));
+                QCOMPARE(about->focusWidget(), Find<QPushButton>(about, "cmdOK"));
+                QVERIFY(about->isModal());
+                QVERIFY(QApplication::activeModalWidget() == about);
+                close(about);
+            }));
+        }
+    }
+
+    void addressOpensWhileTheWindowStaysOpen() {
+        FrmAbout about(dialogs, nullptr);
+        about.show();
+        QLabel* site = Find<QLabel>(&about, "lblSite");
+        QTest::mouseClick(site, Qt::LeftButton);
+        QTest::mouseClick(site, Qt::LeftButton);
+        QCOMPARE(dialogs.openedUrls, QStringList(2, QString::fromUtf8(FrmAbout::Site)));
+        QVERIFY(about.isVisible());
+        QVERIFY(dialogs.messages.isEmpty());
+
+        dialogs.openUrlSucceeds = false;
+        QTest::mouseClick(site, Qt::LeftButton);
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages[0].title, QStringLiteral("Error"));
+        QCOMPARE(dialogs.messages[0].icon, Dialogs::Icon::Critical);
+        QVERIFY(dialogs.messages[0].text.contains(QString::fromUtf8(FrmAbout::Site)));
+        QVERIFY(about.isVisible());
+    }
+};
+
+QTEST_MAIN(AboutTest)
+#include "about_test.moc"
