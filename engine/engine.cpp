@@ -23,7 +23,7 @@ Engine::Engine(EngineHost& host, MessageLog& log)
     : host_(host),
       log_(log),
       input_(new std::uint8_t[ChunkSize]),
-      output_(new std::uint8_t[2 * ChunkSize + 1]) {}
+      output_(new std::uint8_t[OutputBatch + 2 * ChunkSize + 1]) {}
 
 Engine::~Engine() = default;
 
@@ -62,29 +62,38 @@ bool Engine::ConvertUnixToWin(const std::string& path) {
 }
 
 bool Engine::ConvertFile(const std::string& path, Direction direction) {
-    if (host_.SkipBinary() && IsBinaryFile(path)) {
-        log_.Append(BinaryEntryPrefix + path);
-        log_.ApplyWidthRule(host_.MeasureTwips(path));
-        return false;
-    }
+    // With skipping on, the binary test runs on each chunk as it is read for the conversion,
+    // so the file is read once. The answer is the same as testing the whole file first: a
+    // file with a control byte anywhere is skipped, and the source is never touched before
+    // the whole file has been read.
+    const bool testBinary = host_.SkipBinary();
     const fs::PathInfo before = fs::QueryPath(path);
     if (before.size > MaxFileSize || before.size < 0) {
         log_.Append(TooLargeEntryPrefix + path);
         return false;
     }
+    std::int64_t tested = 0;  // the source's bytes found free of control bytes so far
+    bool binary = false;
+    try {
+        files_.Open(OpenFileTable::Source, [&] { return fs::File::OpenForReading(path); });
+        files_.Open(OpenFileTable::Work, [&] { return fs::File::CreateWorkFile(workFile_); });
+        binary = !CopyConverted(before, direction, testBinary, tested);
+    } catch (const EngineError&) {
+        // A binary file is skipped whatever failed on the way: finish its test first.
+        if (!testBinary || !RestIsBinary(path, before.size, tested)) {
+            throw;
+        }
+        binary = true;
+    }
+    if (binary) {
+        files_.CloseAll();
+        fs::RemoveRegularFileQuietly(workFile_);
+        log_.Append(BinaryEntryPrefix + path);
+        log_.ApplyWidthRule(host_.MeasureTwips(path));
+        return false;
+    }
 
-    fs::File& source = files_.Open(OpenFileTable::Source, [&] { return fs::File::OpenForReading(path); });
-    fs::File& work = files_.Open(OpenFileTable::Work, [&] { return fs::File::CreateWorkFile(workFile_); });
-    const fs::PathInfo opened = source.Info();
-    if (opened.inode != before.inode || opened.device != before.device) {
-        RaiseChangedWhileRead();
-    }
-    CopyConverted(before.size, direction);
-    // A file that grew or shrank meanwhile would lose its change if it were replaced now.
-    if (source.Info().size != before.size) {
-        RaiseChangedWhileRead();
-    }
-    work.Sync();
+    files_.Get(OpenFileTable::Work).Sync();
     files_.Close(OpenFileTable::Source);
     files_.Close(OpenFileTable::Work);
 
@@ -100,19 +109,35 @@ bool Engine::ConvertFile(const std::string& path, Direction direction) {
     return true;
 }
 
-void Engine::CopyConverted(std::int64_t size, Direction direction) {
+bool Engine::CopyConverted(const fs::PathInfo& before, Direction direction, bool testBinary,
+                           std::int64_t& tested) {
     fs::File& source = files_.Get(OpenFileTable::Source);
     fs::File& work = files_.Get(OpenFileTable::Work);
+    const fs::PathInfo opened = source.Info();
+    if (opened.inode != before.inode || opened.device != before.device) {
+        RaiseChangedWhileRead();
+    }
+    const std::int64_t size = before.size;
     std::int64_t readPosition = 0;
-    std::int64_t written = 0;
+    // Converted chunks gather in the output buffer and go to the work file in large writes.
+    std::int64_t written = 0;  // bytes produced so far
+    std::size_t gathered = 0;  // of which still in the buffer
     bool pendingCr = false;
-    const auto write = [&](std::size_t count) {
-        if (count > 0) {
-            work.WriteAt(output_.get(), count, written);
+    const auto flush = [&] {
+        if (gathered > 0) {
+            work.WriteAt(output_.get(), gathered, written - static_cast<std::int64_t>(gathered));
+            gathered = 0;
         }
+    };
+    const auto produced = [&](std::size_t count) {
+        gathered += count;
         written += static_cast<std::int64_t>(count);
         if (written > MaxOutputSize) {
+            flush();
             RaiseOverflow();
+        }
+        if (gathered >= OutputBatch) {
+            flush();
         }
     };
     for (;;) {
@@ -121,9 +146,14 @@ void Engine::CopyConverted(std::int64_t size, Direction direction) {
         if (source.ReadAt(input_.get(), count, readPosition) != count) {
             RaiseChangedWhileRead();
         }
-        write(direction == Direction::WinToUnix
-                  ? kernels::WinToUnix(input_.get(), count, output_.get(), pendingCr)
-                  : kernels::UnixToWin(input_.get(), count, output_.get()));
+        if (testBinary && kernels::HasControlByte(input_.get(), count)) {
+            return false;
+        }
+        tested = readPosition + n;
+        std::uint8_t* out = output_.get() + gathered;
+        produced(direction == Direction::WinToUnix
+                     ? kernels::WinToUnix(input_.get(), count, out, pendingCr)
+                     : kernels::UnixToWin(input_.get(), count, out));
         readPosition += ChunkSize;
         host_.Yield();
         if (n != ChunkSize) {
@@ -131,14 +161,51 @@ void Engine::CopyConverted(std::int64_t size, Direction direction) {
         }
     }
     if (pendingCr) {  // the file ends with a CR: it stays
-        output_[0] = kernels::CR;
-        write(1);
+        output_[gathered] = kernels::CR;
+        produced(1);
+    }
+    flush();
+    // A file that grew or shrank meanwhile would lose its change if it were replaced now.
+    if (source.Info().size != size) {
+        RaiseChangedWhileRead();
+    }
+    return true;
+}
+
+bool Engine::RestIsBinary(const std::string& path, std::int64_t size, std::int64_t from) {
+    if (!files_.IsOpen(OpenFileTable::Source)) {
+        try {
+            files_.Open(OpenFileTable::Source, [&] { return fs::File::OpenForReading(path); });
+        } catch (const EngineError&) {
+            return false;
+        }
+    }
+    return HasControlBytesFrom(files_.Get(OpenFileTable::Source), size, from);
+}
+
+bool Engine::HasControlBytesFrom(fs::File& file, std::int64_t size, std::int64_t from) {
+    // Every step may fail without an error reaching the caller: only bytes that were
+    // actually read can make the answer true.
+    for (std::int64_t position = from;; position += ChunkSize) {
+        const std::int64_t n = std::clamp<std::int64_t>(size - position, 0, ChunkSize);
+        std::size_t got = 0;
+        try {
+            got = file.ReadAt(input_.get(), static_cast<std::size_t>(n), position);
+        } catch (const EngineError&) {
+            got = 0;
+        }
+        if (kernels::HasControlByte(input_.get(), got)) {
+            return true;
+        }
+        host_.Yield();
+        if (n != ChunkSize) {
+            return false;
+        }
     }
 }
 
 bool Engine::IsBinaryFile(const std::string& path) {
-    // Every step here may fail without an error reaching the caller: only bytes that were
-    // actually read can make the answer true.
+    // Every step here may fail without an error reaching the caller.
     std::int64_t size = 0;
     try {
         size = fs::QueryPath(path).size;
@@ -154,24 +221,7 @@ bool Engine::IsBinaryFile(const std::string& path) {
     } catch (const EngineError&) {
         return false;
     }
-    bool binary = false;
-    for (std::int64_t position = 0;; position += ChunkSize) {
-        const std::int64_t n = std::clamp<std::int64_t>(size - position, 0, ChunkSize);
-        std::size_t got = 0;
-        try {
-            got = file->ReadAt(input_.get(), static_cast<std::size_t>(n), position);
-        } catch (const EngineError&) {
-            got = 0;
-        }
-        if (kernels::HasControlByte(input_.get(), got)) {
-            binary = true;
-            break;
-        }
-        host_.Yield();
-        if (n != ChunkSize) {
-            break;
-        }
-    }
+    const bool binary = HasControlBytesFrom(*file, size, 0);
     file->CloseQuietly();
     return binary;
 }

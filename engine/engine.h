@@ -61,7 +61,13 @@ public:
 private:
     enum class Direction { WinToUnix, UnixToWin };
     bool ConvertFile(const std::string& path, Direction direction);
-    void CopyConverted(std::int64_t size, Direction direction);
+    // Copies the open source into the open work file, converting it. Returns false as soon
+    // as `testBinary` finds a control byte; `tested` counts the bytes found free of them.
+    bool CopyConverted(const fs::PathInfo& before, Direction direction, bool testBinary,
+                       std::int64_t& tested);
+    // After a failed conversion: whether the part of the source not yet tested is binary.
+    bool RestIsBinary(const std::string& path, std::int64_t size, std::int64_t from);
+    bool HasControlBytesFrom(fs::File& file, std::int64_t size, std::int64_t from);
     void ConvertInWalk(const std::string& folder, const std::string& name,
                        const std::string& walkMode);
 
@@ -69,7 +75,10 @@ private:
     MessageLog& log_;
     OpenFileTable files_;
     std::string workFile_;
-    // Chunk buffers, allocated once: a chunk in, and up to twice a chunk (plus a held CR) out.
+    // Converted output is written to the work file in batches of about this size.
+    static constexpr std::size_t OutputBatch = 1 << 20;
+    // Chunk buffers, allocated once: a chunk in, and a batch plus up to twice a chunk (and a
+    // held CR) out.
     std::unique_ptr<std::uint8_t[]> input_;
     std::unique_ptr<std::uint8_t[]> output_;
 };

@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "errors.h"
 #include "kernels.h"
 #include "test_support.h"
@@ -303,6 +305,53 @@ TEST_F(EngineTest, FileThatChangesWhileReadIsNotReplaced) {
         EXPECT_NE(st.st_size, static_cast<off_t>(content.size() - 1)) << c.name;
         EXPECT_EQ(ReadFile(path).substr(0, Chunk), content.substr(0, Chunk)) << c.name;
     }
+}
+
+}  // namespace
+}  // namespace tidelin::test
+
+namespace tidelin::test {
+namespace {
+
+TEST_F(EngineTest, BinaryFileIsSkippedWhereverItsControlByteIsAndWhateverFailsOnTheWay) {
+    const std::string text(3 * Engine::ChunkSize, 'a');
+    const struct {
+        const char* name;
+        std::string content;
+        std::function<void(Engine&)> obstruct;
+    } cases[] = {
+        {"control byte in the last chunk", text + "\r\n\x1b", nullptr},
+        {"control byte in the first chunk", "\x01" + text, nullptr},
+        {"work file blocked by a folder", text + "\x02",
+         [](Engine& e) { ASSERT_EQ(::mkdir(e.WorkFile().c_str(), 0700), 0); }},
+        {"number 2 in use", text + "\x03",
+         [](Engine& e) {
+             e.Files().Open(OpenFileTable::Work, [&] { return fs::File::CreateWorkFile(e.WorkFile() + "x"); });
+         }},
+    };
+    for (const auto& c : cases) {
+        const std::string path = Path("late.bin");
+        WriteFile(path, c.content);
+        if (c.obstruct) {
+            c.obstruct(*engine);
+        }
+        log.Clear();
+        EXPECT_FALSE(engine->ConvertWinToUnix(path)) << c.name;
+        EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_  Бинарный файл: " + path}) << c.name;
+        EXPECT_EQ(ReadFile(path), c.content) << c.name;
+        EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Source)) << c.name;
+        engine->CloseAllFiles();
+        std::filesystem::remove_all(engine->WorkFile());
+        std::filesystem::remove_all(engine->WorkFile() + "x");
+    }
+}
+
+TEST_F(EngineTest, TextFileWithAFailureOnTheWayStillRaises) {
+    const std::string path = Path("a.txt");
+    WriteFile(path, std::string(2 * Engine::ChunkSize, 'a'));
+    ASSERT_EQ(::mkdir(engine->WorkFile().c_str(), 0700), 0);
+    EXPECT_EQ(ErrorNumberOf([&] { engine->ConvertWinToUnix(path); }), err::PathFileAccess);
+    EXPECT_TRUE(log.Entries().empty());
 }
 
 }  // namespace
