@@ -1,0 +1,64 @@
+// The cost of the main window's yield hook: converts a file (Windows to Unix and back, so
+// that the next round starts from the same content) through the window's engine and through
+// an engine whose host does nothing when it yields, alternating, and prints the medians.
+//   tidelin-bench-yield FILE [ROUNDS]
+#include <QApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "form1.h"
+#include "qt_dialogs.h"
+
+namespace {
+class QuietHost : public tidelin::EngineHost {
+public:
+    bool SkipBinary() override { return true; }
+    float MeasureTwips(const std::string&) override { return 0; }
+    void Yield() override {}
+};
+
+double Seconds(tidelin::Engine& engine, const std::string& path) {
+    const auto start = std::chrono::steady_clock::now();
+    engine.ConvertWinToUnix(path);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    engine.ConvertUnixToWin(path);
+    return took.count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: tidelin-bench-yield FILE [ROUNDS]\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    const std::string path = argv[1];
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
+    tidelin::QtDialogs dialogs;
+    tidelin::Form1 form(dialogs);
+    form.Load();
+    form.show();
+    QuietHost quiet;
+    tidelin::MessageLog log;
+    tidelin::Engine plain(quiet, log);
+    plain.ChooseWorkFile();
+    std::vector<double> window;
+    std::vector<double> none;
+    for (int i = 0; i < rounds; ++i) {
+        window.push_back(Seconds(form.GetEngine(), path));
+        none.push_back(Seconds(plain, path));
+    }
+    const double w = Median(window);
+    const double n = Median(none);
+    std::printf("%.4f %.4f %.2f\n", w, n, 100.0 * (w - n) / n);
+    form.GetEngine().Unload();
+    plain.Unload();
+    return 0;
+}
