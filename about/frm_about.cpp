@@ -12,6 +12,7 @@
 #include "app_info.h"
 #include "dialogs.h"
 #include "resources.h"
+#include "twips.h"
 
 namespace tidelin {
 
@@ -19,11 +20,6 @@ const char* const FrmAbout::Author = "© 2026 Команда Tidelin";
 const char* const FrmAbout::Site = "https://www.tidelin.example/";
 
 namespace {
-
-// Geometry is given in twips; 15 twips are one logical pixel.
-QRect Twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect at, const QColor& colour) {
     auto* label = new QLabel(text, parent);

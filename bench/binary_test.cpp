@@ -4,15 +4,8 @@
 #include <cstdio>
 
 #include "engine.h"
+#include "quiet_host.h"
 
-namespace {
-class QuietHost : public tidelin::EngineHost {
-public:
-    bool SkipBinary() override { return true; }
-    float MeasureTwips(const std::string&) override { return 0; }
-    void Yield() override {}
-};
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {

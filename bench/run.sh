@@ -79,7 +79,8 @@ printf '%-34s tidelin %6.3f s | find+dos2unix %6.3f s | %4.2fx of the reference 
 
 for input in small.txt large.txt; do
     kb=$(/usr/bin/time -f %M "$convert" --win-to-unix --file "$input" 2>&1 >/dev/null | tail -1)
-    printf '%-34s %6d KB\n' "Peak memory, $(du -h --apparent-size "$input" | cut -f1) file" "$kb"
+    mib=$(( $(stat -c %s "$input") / 1048576 ))
+    printf '%-34s %6d KB\n' "Peak memory, $mib MiB file" "$kb"
 done
 
 cp crlf.txt y.txt

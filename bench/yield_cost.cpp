@@ -9,15 +9,10 @@
 #include <vector>
 
 #include "form1.h"
+#include "quiet_host.h"
 #include "qt_dialogs.h"
 
 namespace {
-class QuietHost : public tidelin::EngineHost {
-public:
-    bool SkipBinary() override { return true; }
-    float MeasureTwips(const std::string&) override { return 0; }
-    void Yield() override {}
-};
 
 double Seconds(tidelin::Engine& engine, const std::string& path) {
     const auto start = std::chrono::steady_clock::now();

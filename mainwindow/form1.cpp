@@ -12,17 +12,13 @@
 #include "app_info.h"
 #include "dialogs.h"
 #include "resources.h"
+#include "twips.h"
 #include "frm_about.h"
 #include "message_list.h"
 
 namespace tidelin {
 
 namespace {
-
-// Window geometry is given in twips; 15 twips are one logical pixel.
-QRect Twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
 
 // Events are processed at most this often while the engine works.
 constexpr qint64 YieldIntervalMs = 8;

@@ -1,0 +1,11 @@
+// A host that skips binary files and does nothing else: the engine alone, for timings.
+#pragma once
+
+#include "host.h"
+
+class QuietHost : public tidelin::EngineHost {
+public:
+    bool SkipBinary() override { return true; }
+    float MeasureTwips(const std::string&) override { return 0; }
+    void Yield() override {}
+};
