@@ -1,6 +1,5 @@
 // Starts Tidelin: one instance per user and temporary folder, the main window in Russian.
 #include <QApplication>
-#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -10,7 +9,6 @@
 #include "filesystem.h"
 #include "form1.h"
 #include "qt_dialogs.h"
-#include "resources.h"
 
 int main(int argc, char* argv[]) {
     // A second start ends at once, silently, and leaves the running instance alone.
@@ -21,8 +19,6 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(tidelin::app::Title));
-    tidelin::EnsureResources();
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tidelin/icon.png")));
 
     // The texts Qt draws itself (dialog buttons and labels) speak Russian too.
     QTranslator qtTranslator;
