@@ -1,6 +1,7 @@
 // The file and folder choosers of the main window.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "dialogs.h"
 #include "filesystem.h"
@@ -47,7 +48,13 @@ QString Form1::ShowOpenFile(const QString& title, const QString& filterDescripti
 }
 
 QString Form1::BrowseForFolder(const QString& title) {
-    const QString chosen = dialogs_.ChooseFolder(this, title);
+    QString chosen = dialogs_.ChooseFolder(this, title);
+    // The walk never follows links; a folder the user chose through one is walked where the
+    // link leads, since that is the folder the user meant.
+    const QFileInfo info(chosen);
+    if (info.isSymLink() && info.isDir()) {
+        chosen = info.canonicalFilePath();
+    }
     if (!chosen.isEmpty()) {
         folderPath_ = chosen;
     }

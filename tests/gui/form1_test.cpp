@@ -348,6 +348,16 @@ private slots:
         QVERIFY(qAbs(List()->HorizontalExtent() - (width + 3)) <= 1);
     }
 
+    void folderChosenThroughALinkIsWalkedWhereItLeads() {
+        const QString file = File("real/a.txt", "a\r\n");
+        QVERIFY(QFile::link(temp->Path("real"), temp->Path("link")));
+        dialogs->folders = {temp->Path("link")};
+        dialogs->answers = {Dialogs::Answer::Yes};
+        QTest::mouseClick(Button(3), Qt::LeftButton);
+        QCOMPARE(form->FolderPath(), QFileInfo(temp->Path("real")).canonicalFilePath());
+        QCOMPARE(Read(file), QByteArray("a\n"));
+    }
+
     void vanishedFolderRunsNoWalk() {
         const QString tree = temp->Path("gone");
         dialogs->folders = {tree};
