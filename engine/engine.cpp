@@ -212,17 +212,12 @@ bool Engine::IsBinaryFile(const std::string& path) {
     } catch (const EngineError&) {
         size = 0;
     }
-    if (size > MaxFileSize || size < 0) {
+    // Number 1 in use: the open would fail, and a failed open finds nothing.
+    if (size > MaxFileSize || size < 0 || files_.IsOpen(OpenFileTable::Source)) {
         return false;
     }
-    fs::File* file = nullptr;
-    try {
-        file = &files_.Open(OpenFileTable::Source, [&] { return fs::File::OpenForReading(path); });
-    } catch (const EngineError&) {
-        return false;
-    }
-    const bool binary = HasControlBytesFrom(*file, size, 0);
-    file->CloseQuietly();
+    const bool binary = RestIsBinary(path, size, 0);
+    files_.Get(OpenFileTable::Source).CloseQuietly();
     return binary;
 }
 

@@ -100,9 +100,6 @@ std::vector<FolderEntry> ListFolder(const std::string& path);
 // The folder for temporary files: TMPDIR when set and not empty, otherwise /tmp.
 std::string TemporaryFolder();
 
-// The process's current working directory.
-std::string CurrentFolder();
-
 // Keeps a second copy of the program (per user and temporary folder) from running at the
 // same time. The lock dies with the process, so a crashed instance leaves nothing locked.
 class InstanceLock {

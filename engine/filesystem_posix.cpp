@@ -376,14 +376,6 @@ std::string TemporaryFolder() {
     return folder;
 }
 
-std::string CurrentFolder() {
-    std::unique_ptr<char, void (*)(void*)> path(::getcwd(nullptr, 0), std::free);
-    if (!path) {
-        RaiseSystemError(errno);
-    }
-    return path.get();
-}
-
 InstanceLock::~InstanceLock() { CloseFd(fd_); }
 
 InstanceLock::InstanceLock(InstanceLock&& other) noexcept : fd_(other.fd_), state_(other.state_) {

@@ -27,7 +27,7 @@ std::string ToPath(const QString& path) { return QFile::encodeName(path).toStdSt
 }  // namespace
 
 void Form1::ConvertFileCommand(const QString& sourceKeyword, const QString& targetKeyword) {
-    try {
+    ReportingFailures([&] {
         dlgFilename_->setText(ShowOpenFile(QString::fromUtf8(ConvertFileTitle),
                                            QString::fromUtf8(PerlPhpDescription),
                                            QString::fromUtf8(PerlPhpPattern)));
@@ -38,11 +38,7 @@ void Form1::ConvertFileCommand(const QString& sourceKeyword, const QString& targ
         if (ConfirmFileConversion(sourceKeyword, targetKeyword)) {
             dialogs_.Message(this, QString::fromUtf8(Completed), Dialogs::Icon::None);
         }
-    } catch (const EngineError& error) {
-        ReportFailure(error.Number(), QString::fromStdString(error.Description()));
-    } catch (const std::bad_alloc&) {
-        ReportFailure(OutOfMemory, QString::fromUtf8(OutOfMemoryText));
-    }
+    });
     LeaveBusy();  // whether or not the busy state had been entered
 }
 
@@ -56,22 +52,27 @@ void Form1::ConvertFolderCommand(const QString& sourceKeyword, const QString& ta
     EnterBusy();
     // The walk logs its own failures; anything that fails around it (the probe of the
     // folder, for example) is reported like a single-file failure.
-    try {
+    ReportingFailures([&] {
         if (ConfirmFolderConversion(folderPath_, sourceKeyword, targetKeyword)) {
             dialogs_.Message(this, QString::fromUtf8(Completed), Dialogs::Icon::None);
         }
-    } catch (const EngineError& error) {
-        ReportFailure(error.Number(), QString::fromStdString(error.Description()));
-    } catch (const std::bad_alloc&) {
-        ReportFailure(OutOfMemory, QString::fromUtf8(OutOfMemoryText));
-    }
+    });
     list1_->SetHorizontalExtent(log_.Extent());
     LeaveBusy();
 }
 
-void Form1::ReportFailure(int number, const QString& description) {
-    engine_.CloseAllFiles();
-    dialogs_.Message(this, ErrorText(number, description), Dialogs::Icon::Critical);
+void Form1::ReportingFailures(const std::function<void()>& work) {
+    const auto report = [this](int number, const QString& description) {
+        engine_.CloseAllFiles();
+        dialogs_.Message(this, ErrorText(number, description), Dialogs::Icon::Critical);
+    };
+    try {
+        work();
+    } catch (const EngineError& error) {
+        report(error.Number(), QString::fromStdString(error.Description()));
+    } catch (const std::bad_alloc&) {
+        report(OutOfMemory, QString::fromUtf8(OutOfMemoryText));
+    }
 }
 
 bool Form1::ConfirmFileConversion(const QString& sourceKeyword, const QString& targetKeyword) {

@@ -74,7 +74,8 @@ private:
     void FitCaptions();
     void EnterBusy();
     void LeaveBusy();
-    void ReportFailure(int number, const QString& description);
+    // Runs `work`; a failure closes every open file and is shown as "Error N description".
+    void ReportingFailures(const std::function<void()>& work);
 
     Dialogs& dialogs_;
     MessageLog log_;

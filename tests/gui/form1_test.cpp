@@ -394,7 +394,7 @@ private slots:
             auto* view = Find<QListView>(&dialog, "listView");
             auto* model = qobject_cast<QFileSystemModel*>(view->model());
             QStringList names;
-            QTest::qWaitFor([&] { return model->rowCount(view->rootIndex()) > 0; }, 5000);
+            (void)QTest::qWaitFor([&] { return model->rowCount(view->rootIndex()) > 0; }, 5000);
             QTest::qWait(200);
             for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
                 names << model->index(row, 0, view->rootIndex()).data().toString();
