@@ -1,6 +1,6 @@
 // The conversion engine: rewrites the line breaks of files in place through one private work
-// file, tests files for binary content and walks folder trees. It reports skipped files in
-// the message log and failures as EngineError.
+// file and tests files for binary content; folder_walk.h walks folder trees with it. It reports
+// skipped files in the message log and failures as EngineError.
 #pragma once
 
 #include <cstdint>
@@ -48,15 +48,10 @@ public:
     // that cannot be read is not binary.
     bool IsBinaryFile(const std::string& path);
 
-    // Converts every file of `folder` and of all its subfolders, depth-first, a folder's
-    // files before its subfolders, in byte order of the names. `walkMode` is "Win-Unix" or
-    // "Unix-Win"; any other mode converts nothing. A file that fails is logged as an error
-    // entry and the walk goes on; nothing reaches the caller.
-    void ConvertFolderTree(const std::string& folder, const std::string& walkMode);
-
     void CloseAllFiles() noexcept { files_.CloseAll(); }
     OpenFileTable& Files() { return files_; }
     MessageLog& Log() { return log_; }
+    EngineHost& Host() { return host_; }
 
 private:
     enum class Direction { WinToUnix, UnixToWin };
@@ -68,8 +63,6 @@ private:
     // After a failed conversion: whether the part of the source not yet tested is binary.
     bool RestIsBinary(const std::string& path, std::int64_t size, std::int64_t from);
     bool HasControlBytesFrom(fs::File& file, std::int64_t size, std::int64_t from);
-    void ConvertInWalk(const std::string& folder, const std::string& name,
-                       const std::string& walkMode);
 
     EngineHost& host_;
     MessageLog& log_;

@@ -14,6 +14,28 @@ namespace {
 
 const char* const ErrorEntryPrefix = "!_ Ошибка ";
 
+// Converts one file of the walk; a failure becomes an error entry and the walk goes on.
+void ConvertInWalk(Engine& engine, const std::string& folder, const std::string& name,
+                   const std::string& walkMode) {
+    const std::string path = folder + '/' + name;
+    try {
+        if (walkMode == "Win-Unix") {
+            engine.ConvertWinToUnix(path);
+        } else if (walkMode == "Unix-Win") {
+            engine.ConvertUnixToWin(path);
+        }
+    } catch (const EngineError& error) {
+        engine.CloseAllFiles();
+        engine.Log().Append(ErrorEntryPrefix + std::to_string(error.Number()) + ' ' +
+                            error.Description() + " - " + path);
+        try {
+            engine.Log().ApplyWidthRule(engine.Host().MeasureTwips(path));
+        } catch (const EngineError&) {
+            // a path too wide to record keeps the widest one recorded so far
+        }
+    }
+}
+
 }  // namespace
 
 std::string NormaliseWalkFolder(const std::string& folder) {
@@ -31,7 +53,7 @@ std::string NormaliseWalkFolder(const std::string& folder) {
     return path;
 }
 
-void Engine::ConvertFolderTree(const std::string& folder, const std::string& walkMode) {
+void ConvertFolderTree(Engine& engine, const std::string& folder, const std::string& walkMode) {
     const std::string root = NormaliseWalkFolder(folder);
     if (root.empty()) {
         return;
@@ -66,7 +88,7 @@ void Engine::ConvertFolderTree(const std::string& folder, const std::string& wal
             if (entry.isDirectory) {
                 frame.subfolders.push_back(std::move(entry.name));
             } else {
-                ConvertInWalk(frame.path, entry.name, walkMode);
+                ConvertInWalk(engine, frame.path, entry.name, walkMode);
             }
         }
         stack.push_back(std::move(frame));
@@ -81,27 +103,6 @@ void Engine::ConvertFolderTree(const std::string& folder, const std::string& wal
         }
         std::string subfolder = top.path + '/' + top.subfolders[top.next++];
         enter(std::move(subfolder));
-    }
-}
-
-void Engine::ConvertInWalk(const std::string& folder, const std::string& name,
-                           const std::string& walkMode) {
-    const std::string path = folder + '/' + name;
-    try {
-        if (walkMode == "Win-Unix") {
-            ConvertWinToUnix(path);
-        } else if (walkMode == "Unix-Win") {
-            ConvertUnixToWin(path);
-        }
-    } catch (const EngineError& error) {
-        files_.CloseAll();
-        log_.Append(ErrorEntryPrefix + std::to_string(error.Number()) + ' ' +
-                    error.Description() + " - " + path);
-        try {
-            log_.ApplyWidthRule(host_.MeasureTwips(path));
-        } catch (const EngineError&) {
-            // a path too wide to record keeps the widest one recorded so far
-        }
     }
 }
 

@@ -1,9 +1,18 @@
-// Helpers of the folder walk that its callers and tests share.
+// The folder-tree conversion: every file of a folder and of all its subfolders, through the
+// engine's file conversions.
 #pragma once
 
 #include <string>
 
 namespace tidelin {
+
+class Engine;
+
+// Converts every file of `folder` and of all its subfolders, depth-first, a folder's files
+// before its subfolders, in byte order of the names. `walkMode` is "Win-Unix" or "Unix-Win";
+// any other mode converts nothing. A file that fails is logged as an error entry and the walk
+// goes on; nothing reaches the caller.
+void ConvertFolderTree(Engine& engine, const std::string& folder, const std::string& walkMode);
 
 // The chosen folder as the walk uses it: blanks trimmed at both ends and one trailing "/"
 // removed. Empty when there is nothing to walk: no path, no "/" left, or the root itself.

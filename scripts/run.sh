@@ -5,4 +5,4 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 install_missing "${BUILD_PACKAGES[@]}"
 configure_and_build
-exec "$TIDELIN_BUILD/mainwindow/tidelin" "$@"
+exec "$TIDELIN_BUILD/bin/tidelin" "$@"

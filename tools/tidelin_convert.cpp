@@ -13,6 +13,7 @@
 #include "engine.h"
 #include "errors.h"
 #include "filesystem.h"
+#include "folder_walk.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ int main(int argc, char** argv) {
             log.ResetMaxEntryWidth();
             log.Clear();
             if (tidelin::fs::EntryExists(target)) {
-                engine.ConvertFolderTree(target, winToUnix ? "Win-Unix" : "Unix-Win");
+                ConvertFolderTree(engine, target, winToUnix ? "Win-Unix" : "Unix-Win");
                 std::cout << Completed << '\n';
             }
         } else {

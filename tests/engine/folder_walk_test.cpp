@@ -53,7 +53,7 @@ TEST_F(FolderWalkTest, FilesBeforeSubfoldersDepthFirstInByteOrder) {
     for (const char* name : {"y/d.txt", "x/z/e.txt", "b.txt", "x/c.txt", "a.txt"}) {
         Make(name, "1\r\n", 0444);
     }
-    engine->ConvertFolderTree(tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
     std::vector<std::string> expected;
     for (const char* name : {"a.txt", "b.txt", "x/c.txt", "x/z/e.txt", "y/d.txt"}) {
         expected.push_back(Protected + tree_ + "/" + name);
@@ -67,7 +67,7 @@ TEST_F(FolderWalkTest, SpellingsOfTheSameFolderWalkIdentically) {
         log.Clear();
         Make("a.txt", "a\r\n", 0444);
         Make("sub/b.txt", "b\r\n");
-        engine->ConvertFolderTree(spelling, "Win-Unix");
+        ConvertFolderTree(*engine, spelling, "Win-Unix");
         EXPECT_EQ(log.Entries(), std::vector<std::string>{Protected + tree_ + "/a.txt"}) << spelling;
         EXPECT_EQ(ReadFile(tree_ + "/sub/b.txt"), "b\n") << spelling;
     }
@@ -80,7 +80,7 @@ TEST_F(FolderWalkTest, NothingIsWalkedForPathsThatAreNotFolders) {
     for (const std::string& folder :
          {std::string(), std::string("   "), std::string("a.txt"), file, file + "/", Path("missing"),
           std::string("."), Path("link-to-tree")}) {
-        engine->ConvertFolderTree(folder, "Win-Unix");
+        ConvertFolderTree(*engine, folder, "Win-Unix");
         EXPECT_EQ(ReadFile(file), "a\r\n") << folder;
     }
     ASSERT_EQ(::chdir("/"), 0);
@@ -90,12 +90,12 @@ TEST_F(FolderWalkTest, NothingIsWalkedForPathsThatAreNotFolders) {
 TEST_F(FolderWalkTest, WalkModesAreComparedExactly) {
     const std::string file = Make("a.txt", "a\r\n");
     for (const char* mode : {"win-unix", "Win-Unix ", "Unix-Windows", ""}) {
-        engine->ConvertFolderTree(tree_, mode);
+        ConvertFolderTree(*engine, tree_, mode);
     }
     EXPECT_EQ(ReadFile(file), "a\r\n");
-    engine->ConvertFolderTree(tree_, "Unix-Win");
+    ConvertFolderTree(*engine, tree_, "Unix-Win");
     EXPECT_EQ(ReadFile(file), "a\r\n");
-    engine->ConvertFolderTree(tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
     EXPECT_EQ(ReadFile(file), "a\n");
     EXPECT_TRUE(log.Entries().empty());
 }
@@ -108,7 +108,7 @@ TEST_F(FolderWalkTest, AFailureNeitherStopsTheWalkNorLeavesFilesOpen) {
     Make("later/5.txt", "5\r\n");
     Make(".hidden-folder/6.txt", "6\r\n");
     Make(".hidden-file", "7\r\n");
-    engine->ConvertFolderTree(tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
     EXPECT_EQ(log.Entries(), (std::vector<std::string>{Protected + tree_ + "/.hidden-file",
                                                        Protected + tree_ + "/2.txt",
                                                        Protected + tree_ + "/later/4.txt"}));
@@ -126,7 +126,7 @@ TEST_F(FolderWalkTest, EachFileIsConvertedExactlyOnce) {
     for (int i = 0; i < 200; ++i) {
         Make("f" + std::to_string(i) + ".txt", "x\r\r\n");
     }
-    engine->ConvertFolderTree(tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
     for (int i = 0; i < 200; ++i) {
         ASSERT_EQ(ReadFile(tree_ + "/f" + std::to_string(i) + ".txt"), "x\r\n") << i;
     }
@@ -141,7 +141,7 @@ TEST_F(FolderWalkTest, LinksAreLoggedAndNeverFollowed) {
     ASSERT_EQ(::symlink(tree_.c_str(), (tree_ + "/sub/up").c_str()), 0);
     ASSERT_EQ(::symlink(outside.c_str(), (tree_ + "/to-file").c_str()), 0);
     ASSERT_EQ(::mkfifo((tree_ + "/fifo").c_str(), 0644), 0);
-    engine->ConvertFolderTree(tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
     EXPECT_EQ(log.Entries(), (std::vector<std::string>{SystemFile + tree_ + "/fifo",
                                                        SystemFile + tree_ + "/loop",
                                                        SystemFile + tree_ + "/to-file",
@@ -154,12 +154,12 @@ TEST_F(FolderWalkTest, LinksAreLoggedAndNeverFollowed) {
 TEST_F(FolderWalkTest, BinaryFilesGetTheirOwnEntryOnly) {
     const std::string binary = Make("data.bin", std::string("\0\r\n", 3));
     Make("text.txt", "t\r\n");
-    engine->ConvertFolderTree(tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
     EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_  Бинарный файл: " + binary});
     EXPECT_EQ(ReadFile(binary), std::string("\0\r\n", 3));
     host.skipBinary = false;
     log.Clear();
-    engine->ConvertFolderTree(tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
     EXPECT_TRUE(log.Entries().empty());
     EXPECT_EQ(ReadFile(binary), std::string("\0\n", 2));
 }
@@ -167,7 +167,7 @@ TEST_F(FolderWalkTest, BinaryFilesGetTheirOwnEntryOnly) {
 TEST_F(FolderWalkTest, WidthOfAnErrorEntryIsThatOfItsPath) {
     const std::string shortPath = Make("a", "a\r\n", 0444);
     const std::string longPath = Make("a-much-longer-name.txt", "a\r\n", 0444);
-    engine->ConvertFolderTree(tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
     EXPECT_EQ(log.MaxEntryWidth(), static_cast<std::int16_t>(longPath.size() * 100));
 
     // A path too wide to record still gets its entry, and the walk goes on.
@@ -177,7 +177,7 @@ TEST_F(FolderWalkTest, WidthOfAnErrorEntryIsThatOfItsPath) {
     host.measure = [&](const std::string& text) {
         return text == shortPath ? 99999.0f : static_cast<float>(text.size());
     };
-    engine->ConvertFolderTree(tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
     EXPECT_EQ(log.Entries().size(), 2u);
     EXPECT_EQ(log.MaxEntryWidth(), static_cast<std::int16_t>(longPath.size()));
     EXPECT_EQ(ReadFile(converted), "z\n");
@@ -190,7 +190,7 @@ TEST_F(FolderWalkTest, DeepChainOfAThousandFolders) {
     }
     Make(relative + "deep.txt", "deep\r\n");
     Make("d/d/shallow.txt", "shallow\r\n", 0444);
-    engine->ConvertFolderTree(tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
     EXPECT_EQ(ReadFile(tree_ + "/" + relative + "deep.txt"), "deep\n");
     EXPECT_EQ(log.Entries(), std::vector<std::string>{Protected + tree_ + "/d/d/shallow.txt"});
 }
@@ -202,7 +202,7 @@ TEST_F(FolderWalkTest, UnreadableFolderLeavesNoTrace) {
     Make("closed/a.txt", "a\r\n");
     Make("open/b.txt", "b\r\n");
     ASSERT_EQ(::chmod((tree_ + "/closed").c_str(), 0000), 0);
-    engine->ConvertFolderTree(tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
     EXPECT_TRUE(log.Entries().empty());
     EXPECT_EQ(ReadFile(tree_ + "/open/b.txt"), "b\n");
 }

@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "errors.h"
 #include "filesystem.h"
+#include "folder_walk.h"
 #include "form1.h"
 #include "message_list.h"
 
@@ -116,7 +117,7 @@ bool Form1::ConfirmFolderConversion(const QString& folder, const QString& source
     if (!fs::EntryExists(path)) {
         return false;
     }
-    engine_.ConvertFolderTree(path, walkMode);
+    ConvertFolderTree(engine_, path, walkMode);
     return true;
 }
 
