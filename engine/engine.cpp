@@ -22,8 +22,8 @@ const char* const WorkFileName = "k5ywhqx";
 Engine::Engine(EngineHost& host, MessageLog& log)
     : host_(host),
       log_(log),
-      input_(new std::uint8_t[ChunkSize]),
-      output_(new std::uint8_t[OutputBatch + 2 * ChunkSize + 1]) {}
+      input_(new std::uint8_t[ReadBlock]),
+      output_(new std::uint8_t[OutputBatch + 2 * ChunkSize + kernels::OutputSlack]) {}
 
 Engine::~Engine() = default;
 
@@ -118,7 +118,6 @@ bool Engine::CopyConverted(const fs::PathInfo& before, Direction direction, bool
         RaiseChangedWhileRead();
     }
     const std::int64_t size = before.size;
-    std::int64_t readPosition = 0;
     // Converted chunks gather in the output buffer and go to the work file in large writes.
     std::int64_t written = 0;  // bytes produced so far
     std::size_t gathered = 0;  // of which still in the buffer
@@ -140,21 +139,31 @@ bool Engine::CopyConverted(const fs::PathInfo& before, Direction direction, bool
             flush();
         }
     };
-    for (;;) {
-        const std::int64_t n = std::clamp<std::int64_t>(size - readPosition, 0, ChunkSize);
-        const std::size_t count = static_cast<std::size_t>(n);
-        if (source.ReadAt(input_.get(), count, readPosition) != count) {
-            RaiseChangedWhileRead();
+    // The source is read a block of whole chunks at a time; each chunk is then converted,
+    // tested and yielded for on its own, as if it had been read alone.
+    std::int64_t blockStart = 0;
+    std::int64_t blockEnd = 0;  // the source's bytes [blockStart, blockEnd) are in input_
+    for (std::int64_t position = 0;; position += ChunkSize) {
+        const std::int64_t n = std::clamp<std::int64_t>(size - position, 0, ChunkSize);
+        if (position + n > blockEnd) {
+            const auto want = static_cast<std::size_t>(std::min(size - position, ReadBlock));
+            if (source.ReadAt(input_.get(), want, position) != want) {
+                RaiseChangedWhileRead();
+            }
+            blockStart = position;
+            blockEnd = position + static_cast<std::int64_t>(want);
         }
-        if (testBinary && kernels::HasControlByte(input_.get(), count)) {
+        const std::uint8_t* chunk = input_.get() + (position - blockStart);
+        const auto count = static_cast<std::size_t>(n);
+        std::uint8_t* out = output_.get() + gathered;
+        const std::size_t converted = direction == Direction::WinToUnix
+                                          ? kernels::WinToUnix(chunk, count, out, pendingCr, testBinary)
+                                          : kernels::UnixToWin(chunk, count, out, testBinary);
+        if (converted == kernels::ControlByteFound) {
             return false;
         }
-        tested = readPosition + n;
-        std::uint8_t* out = output_.get() + gathered;
-        produced(direction == Direction::WinToUnix
-                     ? kernels::WinToUnix(input_.get(), count, out, pendingCr)
-                     : kernels::UnixToWin(input_.get(), count, out));
-        readPosition += ChunkSize;
+        tested = position + n;
+        produced(converted);
         host_.Yield();
         if (n != ChunkSize) {
             break;

@@ -68,10 +68,12 @@ private:
     MessageLog& log_;
     OpenFileTable files_;
     std::string workFile_;
+    // The source is read in blocks of whole chunks (about 256 KiB: fewer, larger reads).
+    static constexpr std::int64_t ReadBlock = 4 * ChunkSize;
     // Converted output is written to the work file in batches of about this size.
     static constexpr std::size_t OutputBatch = 1 << 20;
-    // Chunk buffers, allocated once: a chunk in, and a batch plus up to twice a chunk (and a
-    // held CR) out.
+    // Buffers, allocated once: a block in, and a batch plus up to twice a chunk (with the
+    // kernels' slack) out.
     std::unique_ptr<std::uint8_t[]> input_;
     std::unique_ptr<std::uint8_t[]> output_;
 };
