@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     const std::string path = argv[1];
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
+    const int rounds = std::max(1, argc > 2 ? std::atoi(argv[2]) : 5);  // at least one round
     tidelin::QtDialogs dialogs;
     tidelin::Form1 form(dialogs);
     form.Load();
