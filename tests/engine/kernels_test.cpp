@@ -70,14 +70,19 @@ Results RunLevel(Level level, const Bytes& input, std::size_t chunk, std::size_t
     return results;
 }
 
-// Text rich in CR and LF, with a control byte in some inputs and any byte value in others.
+// Text dense in CR and LF, or with a line break now and then; with a control byte in some
+// inputs and any byte value in others.
 Bytes RandomBytes(std::mt19937& random, std::size_t size) {
     static const std::uint8_t alphabet[] = {CR, LF, CR, LF, 'a', ' ', 9, 32, 127, 200, 255};
     std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 1);
     const int kind = static_cast<int>(random() % 3);
+    const bool sparse = random() % 2 == 0;
     Bytes bytes(size);
     for (auto& b : bytes) {
         b = kind == 2 && random() % 4 == 0 ? static_cast<std::uint8_t>(random()) : alphabet[pick(random)];
+        if (sparse && (b == CR || b == LF) && random() % 16 != 0) {
+            b = 'a';
+        }
     }
     if (kind == 1 && size > 0) {
         bytes[random() % size] = static_cast<std::uint8_t>(random() % 32);
