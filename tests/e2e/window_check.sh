@@ -8,8 +8,10 @@ program="$1"
 
 work="$(mktemp -d)"
 export TMPDIR="$work"
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+# The window manager and the program keep their state under a home folder of their own.
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
+unset XDG_CONFIG_HOME XDG_CACHE_HOME XDG_DATA_HOME XDG_STATE_HOME
+mkdir -m 700 "$HOME" "$XDG_RUNTIME_DIR"
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done

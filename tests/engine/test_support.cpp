@@ -17,6 +17,8 @@ void TempFolderTest::SetUp() {
     const char* tmpdir = std::getenv("TMPDIR");
     hadTmpdir_ = tmpdir != nullptr;
     savedTmpdir_ = hadTmpdir_ ? tmpdir : "";
+    savedWorkingFolder_ = std::filesystem::current_path().string();
+    saved_ = true;
     std::string parent = parent_;
     if (parent.empty()) {
         parent = (tmpdir != nullptr && *tmpdir != '\0') ? tmpdir : "/tmp";
@@ -30,10 +32,14 @@ void TempFolderTest::SetUp() {
 }
 
 void TempFolderTest::TearDown() {
-    if (hadTmpdir_) {
-        ::setenv("TMPDIR", savedTmpdir_.c_str(), 1);
-    } else {
-        ::unsetenv("TMPDIR");
+    // A test that skipped before SetUp ran has nothing to put back.
+    if (saved_) {
+        if (hadTmpdir_) {
+            ::setenv("TMPDIR", savedTmpdir_.c_str(), 1);
+        } else {
+            ::unsetenv("TMPDIR");
+        }
+        EXPECT_EQ(::chdir(savedWorkingFolder_.c_str()), 0) << savedWorkingFolder_;
     }
     if (!root_.empty()) {
         // Give back write permission first so that protected entries can be removed.

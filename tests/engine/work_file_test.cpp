@@ -106,12 +106,17 @@ TEST_F(WorkFileTest, UnloadDeletesOnlyALeftOverRegularWorkFile) {
         EXPECT_EQ(ReadFile(target), "keep") << c.name;
         std::filesystem::remove_all(engine.WorkFile());
     }
-    // Nothing left over: nothing to delete, and nothing fails.
+    // Nothing left over: nothing fails and nothing else in the temporary folder is deleted,
+    // also by an engine that never chose its work file.
+    WriteFile(Temp("k5ywhqx0"), "another instance's");
     Engine engine(host, log);
     engine.ChooseWorkFile();
-    engine.Unload();
+    EXPECT_NO_THROW(engine.Unload());
     Engine neverLoaded(host, log);
-    neverLoaded.Unload();
+    EXPECT_NO_THROW(neverLoaded.Unload());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(TempDir()), {}), 1);
+    EXPECT_EQ(ReadFile(Temp("k5ywhqx0")), "another instance's");
+    EXPECT_TRUE(log.Entries().empty());
 }
 
 TEST_F(WorkFileTest, UnloadClosesFilesLeftOpenByAFailedConversion) {

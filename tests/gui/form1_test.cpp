@@ -393,13 +393,17 @@ private slots:
             dialog.show();
             auto* view = Find<QListView>(&dialog, "listView");
             auto* model = qobject_cast<QFileSystemModel*>(view->model());
+            // The folder is read in the background: wait until the names it must show are in
+            // (the checks below report what was there if they never come).
             QStringList names;
-            (void)QTest::qWaitFor([&] { return model->rowCount(view->rootIndex()) > 0; }, 5000);
-            QTest::qWait(200);
-            for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
-                names << model->index(row, 0, view->rootIndex()).data().toString();
-            }
-            names.sort();
+            (void)QTest::qWaitFor([&] {
+                names.clear();
+                for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
+                    names << model->index(row, 0, view->rootIndex()).data().toString();
+                }
+                names.sort();
+                return names.contains("a.pm") && names.contains("d.phtml") && (filterIndex == 1 || names.size() == 5);
+            }, 10000);
             QComboBox* types = Find<QComboBox>(&dialog, "fileTypeCombo");
             QStringList shown;
             for (int i = 0; i < types->count(); ++i) {
