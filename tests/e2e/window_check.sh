@@ -34,11 +34,12 @@ wait_for() {  # wait_for SECONDS COMMAND...
 exec 3<> "$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-wait_for 10 test -s "$work/display" || { echo "FAILED: Xvfb did not start"; exit 1; }
+# On a loaded machine the server and the window manager may take a while to come up.
+wait_for 30 test -s "$work/display" || { echo "FAILED: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
 openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
-wait_for 10 wmctrl -m || { echo "FAILED: the window manager did not start"; exit 1; }
+wait_for 30 wmctrl -m || { echo "FAILED: the window manager did not start"; cat "$work/openbox.log"; exit 1; }
 
 tidelin_windows() { wmctrl -l | awk '{ $1=$2=$3=""; sub(/^ +/, ""); print }' | grep -cx 'Tidelin'; }
 one_window() { [ "$(tidelin_windows)" = 1 ]; }
