@@ -8,10 +8,43 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "errors.h"
 
 namespace tidelin::test {
+
+namespace {
+
+// Holds every test to leaving the process as it found it: the working folder, TMPDIR and
+// HOME. A test that changes one and does not put it back fails, whatever runs after it.
+class ProcessStateGuard : public ::testing::EmptyTestEventListener {
+    static std::vector<std::string> Snapshot() {
+        std::vector<std::string> state;
+        std::error_code error;
+        state.push_back("working folder " + std::filesystem::current_path(error).string());
+        for (const char* name : {"TMPDIR", "HOME"}) {
+            const char* value = std::getenv(name);
+            state.push_back(std::string(name) + (value != nullptr ? "=" + std::string(value) : " unset"));
+        }
+        return state;
+    }
+    void OnTestStart(const ::testing::TestInfo&) override { before_ = Snapshot(); }
+    void OnTestEnd(const ::testing::TestInfo&) override {
+        const std::vector<std::string> after = Snapshot();
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            EXPECT_EQ(after[i], before_[i]) << "the test did not put this back";
+        }
+    }
+    std::vector<std::string> before_;
+};
+
+const bool guardInstalled = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ProcessStateGuard);
+    return true;
+}();
+
+}  // namespace
 
 void TempFolderTest::SetUp() {
     const char* tmpdir = std::getenv("TMPDIR");
