@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "form1.h"
@@ -26,16 +27,27 @@ double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
+
+// The number of rounds: 5 unless given, and at least one, since a median needs a value.
+int Rounds(int argc, char** argv) {
+    if (argc < 3) {
+        return 5;
+    }
+    char* end = nullptr;
+    const long rounds = std::strtol(argv[2], &end, 10);
+    return (end != argv[2] && *end == '\0' && rounds >= 1 && rounds <= 100000) ? static_cast<int>(rounds) : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: tidelin-bench-yield FILE [ROUNDS]\n");
+    const int rounds = Rounds(argc, argv);
+    if (argc < 2 || argc > 3 || rounds == 0) {
+        std::fprintf(stderr, "usage: tidelin-bench-yield FILE [ROUNDS]   (ROUNDS a whole number from 1)\n");
         return 2;
     }
     QApplication app(argc, argv);
     const std::string path = argv[1];
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
     tidelin::QtDialogs dialogs;
     tidelin::Form1 form(dialogs);
     form.Load();

@@ -8,8 +8,10 @@ program="$1"
 
 work="$(mktemp -d)"
 export TMPDIR="$work"
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+# The window manager and the program keep their state under a home folder of their own.
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
+unset XDG_CONFIG_HOME XDG_CACHE_HOME XDG_DATA_HOME XDG_STATE_HOME
+mkdir -m 700 "$HOME" "$XDG_RUNTIME_DIR"
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
@@ -32,11 +34,12 @@ wait_for() {  # wait_for SECONDS COMMAND...
 exec 3<> "$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-wait_for 10 test -s "$work/display" || { echo "FAILED: Xvfb did not start"; exit 1; }
+# On a loaded machine the server and the window manager may take a while to come up.
+wait_for 30 test -s "$work/display" || { echo "FAILED: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
 openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
-wait_for 10 wmctrl -m || { echo "FAILED: the window manager did not start"; exit 1; }
+wait_for 30 wmctrl -m || { echo "FAILED: the window manager did not start"; cat "$work/openbox.log"; exit 1; }
 
 tidelin_windows() { wmctrl -l | awk '{ $1=$2=$3=""; sub(/^ +/, ""); print }' | grep -cx 'Tidelin'; }
 one_window() { [ "$(tidelin_windows)" = 1 ]; }

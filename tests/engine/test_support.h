@@ -33,7 +33,8 @@ public:
     }
 };
 
-// A fresh folder for the test (removed afterwards) with TMPDIR pointing at its "tmp".
+// A fresh folder for the test (removed afterwards) with TMPDIR pointing at its "tmp". The
+// test may change TMPDIR and the working folder: both are put back when it ends.
 class TempFolderTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -53,6 +54,8 @@ private:
     std::string tempDir_;
     std::string savedTmpdir_;
     bool hadTmpdir_ = false;
+    std::string savedWorkingFolder_;
+    bool saved_ = false;
 };
 
 // An engine in a fresh folder, with its work file already chosen.

@@ -29,15 +29,33 @@ inline QByteArray Read(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// Every test runs with TMPDIR in a folder of its own.
+// Every test runs with TMPDIR in a folder of its own, made where TMPDIR pointed before; that
+// TMPDIR is put back when the test ends, so the next test's folder lands there too.
 class PrivateTemp {
 public:
     PrivateTemp() {
         QDir(dir.path()).mkdir(QStringLiteral("tmp"));
         qputenv("TMPDIR", QFile::encodeName(Temp()));
     }
+    ~PrivateTemp() {
+        if (hadTmpdir) {
+            qputenv("TMPDIR", savedTmpdir);
+        } else {
+            qunsetenv("TMPDIR");
+        }
+    }
+    PrivateTemp(const PrivateTemp&) = delete;
+    PrivateTemp& operator=(const PrivateTemp&) = delete;
+
     QString Path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
     QString Temp() const { return dir.path() + QStringLiteral("/tmp"); }
+
+private:
+    // Saved before `dir` is made.
+    const bool hadTmpdir = qEnvironmentVariableIsSet("TMPDIR");
+    const QByteArray savedTmpdir = qgetenv("TMPDIR");
+
+public:
     QTemporaryDir dir;
 };
 
