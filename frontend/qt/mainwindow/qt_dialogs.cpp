@@ -95,11 +95,14 @@ QString QtDialogs::ChooseFolder(QWidget* parent, const QString& title) {
 }
 
 bool QtDialogs::OpenUrl(const QString& address, QString& failure) {
-    if (QDesktopServices::openUrl(QUrl(address))) {
-        return true;
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty()) {
+        failure = QStringLiteral("Не удалось открыть адрес ") + address;
+        return false;
     }
-    failure = QStringLiteral("Не удалось открыть адрес ") + address;
-    return false;
+    // The desktop finding no program for the address is no failure: nothing is shown.
+    QDesktopServices::openUrl(url);
+    return true;
 }
 
 }  // namespace tidelin
