@@ -363,6 +363,7 @@ private slots:
         QTest::mouseClick(Button(1), Qt::LeftButton);
         QVERIFY(probes > 0);
         QVERIFY(form->isVisible());
+        QCOMPARE(dialogs->questions.size(), 1);  // the confirmation; no offer to stop a file
         QCOMPARE(dialogs->messages.size(), 1);
         QCOMPARE(Read(file), QByteArray(300000, 'x') + "\n");
         QVERIFY(form->isEnabled());
@@ -386,6 +387,55 @@ private slots:
         QCOMPARE(Read(tree + "/sub/c.txt"), QByteArray("c\r\n"));
         // The walk ran both times: both report completion.
         QCOMPARE(dialogs->messages.size(), 2);
+    }
+
+    // During a walk the title counts the files done, and the close box offers to stop after
+    // the file in hand: Да ends the walk with one entry naming the folder it was in, Нет goes
+    // on. Either way the walk reports completion and the program keeps running.
+    void closeDuringAWalkOffersToStopIt() {
+        const struct {
+            Dialogs::Answer answer;
+            bool stops;
+        } rows[] = {{Dialogs::Answer::Yes, true}, {Dialogs::Answer::No, false}};
+        const QByteArray big = QByteArray(200000, 'x') + "\r\n";
+        for (const auto& row : rows) {
+            const QString tree = temp->Path(row.stops ? "stop" : "go");
+            const QString a = File(tree.section('/', -1) + "/a.txt", big);
+            const QString b = File(tree.section('/', -1) + "/b.txt", big);
+            const QString c = File(tree.section('/', -1) + "/sub/c.txt", big);
+            dialogs->folders = {tree};
+            dialogs->answers = {Dialogs::Answer::Yes, row.answer};
+            dialogs->questions.clear();
+            dialogs->messages.clear();
+            QStringList titles;
+            form->SetYieldProbe([&] {
+                titles << form->windowTitle();
+                if (titles.size() == 1) {
+                    QTest::qSleep(300);  // long enough for the next file's count to show
+                    QVERIFY(!form->close());
+                }
+            });
+            form->show();
+            QTest::mouseClick(Button(3), Qt::LeftButton);
+            form->SetYieldProbe(nullptr);
+
+            QCOMPARE(dialogs->questions.size(), 2);
+            QCOMPARE(dialogs->questions[1].text, QString::fromUtf8("Остановить после текущего файла?"));
+            QVERIFY(!dialogs->questions[1].yesIsDefault);
+            QCOMPARE(Read(a), QByteArray(200000, 'x') + "\n");  // the file in hand is finished
+            QCOMPARE(Read(b) == big, row.stops);
+            QCOMPARE(Read(c) == big, row.stops);
+            QCOMPARE(Entries(), row.stops ? QStringList{QString::fromUtf8("!_  Остановлено пользователем: ") + tree}
+                                          : QStringList{});
+            if (!row.stops) {
+                QVERIFY(titles.contains(QString::fromUtf8("Tidelin — файлов: 1")));
+            }
+            QCOMPARE(dialogs->messages.size(), 1);
+            QCOMPARE(dialogs->messages[0].text, Completed);
+            QCOMPARE(form->windowTitle(), QStringLiteral("Tidelin"));
+            QVERIFY(form->isVisible());
+            QVERIFY(form->isEnabled());
+        }
     }
 
     void folderChosenThroughALinkIsWalkedWhereItLeads() {
