@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
+#include <QTreeView>
+#include <QRegularExpression>
 #include <memory>
 
 #include "form1.h"
@@ -481,7 +483,7 @@ private slots:
             tidelin::QtDialogs::ConfigureFileDialog(dialog, QStringLiteral("t"), filters, filterIndex, temp->Path("pick"));
             dialog.show();
             auto* view = Find<QListView>(&dialog, "listView");
-            auto* model = qobject_cast<QFileSystemModel*>(view->model());
+            QAbstractItemModel* model = view->model();
             QStringList names;
             (void)QTest::qWaitFor([&] { return model->rowCount(view->rootIndex()) > 0; }, 5000);
             QTest::qWait(200);
@@ -505,6 +507,40 @@ private slots:
         QVERIFY(scripts.contains("d.phtml"));
         QVERIFY(!scripts.contains("b.txt"));
         QVERIFY(!scripts.contains("noext"));
+    }
+
+    // Under the C locale too, the choosers' columns speak Russian: sizes, type names, dates.
+    void choosersSpeakRussianWhateverTheLanguage() {
+        const QLocale before;
+        QLocale::setDefault(QLocale::c());
+        tidelin::QtDialogs::SpeakRussian();
+        File("pick/a.txt", "hello");
+        QDir().mkpath(temp->Path("pick/sub"));
+        QFileDialog dialog;
+        tidelin::QtDialogs::ConfigureFileDialog(dialog, QStringLiteral("t"), {{QStringLiteral("*"), {"*"}}}, 0,
+                                                temp->Path("pick"));
+        dialog.show();
+        auto* view = Find<QTreeView>(&dialog, "treeView");
+        QAbstractItemModel* model = view->model();
+        const auto cell = [&](int row, int column) {
+            return model->index(row, column, view->rootIndex()).data().toString();
+        };
+        QVERIFY(QTest::qWaitFor([&] {
+            return model->rowCount(view->rootIndex()) == 2 && !cell(0, 3).isEmpty() && !cell(1, 3).isEmpty();
+        }, 5000));
+        const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+        for (int row = 0; row < 2; ++row) {
+            const bool folder = cell(row, 0) == QStringLiteral("sub");
+            QCOMPARE(cell(row, 1), folder ? QString() : QString::fromUtf8("5 байт"));
+            if (folder) {
+                QCOMPARE(cell(row, 2), QString::fromUtf8("Папка"));
+            }
+            for (int column = 1; column <= 3; ++column) {
+                QVERIFY2(!cell(row, column).contains(latin), qPrintable(cell(row, column)));
+            }
+        }
+        dialog.close();
+        QLocale::setDefault(before);
     }
 };
 
