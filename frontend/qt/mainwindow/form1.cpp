@@ -49,6 +49,7 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent)
     BuildLayout();
     log_.SetObserver(list1_);
     sinceEvents_.start();
+    sinceTitle_.start();
 }
 
 Form1::~Form1() { log_.SetObserver(nullptr); }
