@@ -32,11 +32,11 @@ start_desktop() {
     exec 3<> "$work/display"
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
     pids+=($!)
-    wait_for 10 test -s "$work/display" || { echo "FAILED: Xvfb did not start"; exit 1; }
+    wait_for 10 test -s "$work/display" || { echo "FAILED: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
     export DISPLAY=":$(head -n1 "$work/display")"
     openbox >"$work/openbox.log" 2>&1 &
     pids+=($!)
-    wait_for 10 wmctrl -m || { echo "FAILED: the window manager did not start"; exit 1; }
+    wait_for 10 wmctrl -m || { echo "FAILED: the window manager did not start"; cat "$work/openbox.log"; exit 1; }
     if [ "${1:-}" = accessibility ]; then
         eval "$(dbus-launch --sh-syntax)"
         /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/at-spi.log" 2>&1 &
