@@ -1,14 +1,17 @@
-// The cost of the main window's yield hook: converts a file (Windows to Unix and back, so
-// that the next round starts from the same content) through the window's engine and through
-// an engine whose host does nothing when it yields, alternating, and prints the medians.
-//   tidelin-bench-yield FILE [ROUNDS]
+// The cost of the main window's hooks: converts a file, or walks a folder tree (Windows to
+// Unix and back, so that the next round starts from the same content) through the window's
+// engine and through an engine whose host does nothing when it yields or counts files,
+// alternating, and prints the medians. A tree shows its progress in the window's title.
+//   tidelin-bench-yield FILE|FOLDER [ROUNDS]
 #include <QApplication>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
+#include "folder_walk.h"
 #include "form1.h"
 #include "quiet_host.h"
 #include "qt_dialogs.h"
@@ -16,10 +19,11 @@
 namespace {
 
 double Seconds(tidelin::Engine& engine, const std::string& path) {
+    const bool tree = std::filesystem::is_directory(path);
     const auto start = std::chrono::steady_clock::now();
-    engine.ConvertWinToUnix(path);
+    tree ? tidelin::ConvertFolderTree(engine, path, "Win-Unix") : (void)engine.ConvertWinToUnix(path);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    engine.ConvertUnixToWin(path);
+    tree ? tidelin::ConvertFolderTree(engine, path, "Unix-Win") : (void)engine.ConvertUnixToWin(path);
     return took.count();
 }
 

@@ -13,6 +13,7 @@ namespace tidelin {
 namespace {
 
 const char* const ErrorEntryPrefix = "!_ Ошибка ";
+const char* const StoppedEntryPrefix = "!_  Остановлено пользователем: ";
 
 // Converts one file of the walk; a failure becomes an error entry and the walk goes on.
 void ConvertInWalk(Engine& engine, const std::string& folder, const std::string& name,
@@ -74,6 +75,7 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, const std::str
         std::size_t next = 0;
     };
     std::vector<Frame> stack;
+    bool stopped = false;
     const auto enter = [&](std::string path) {
         Frame frame{std::move(path), {}, 0};
         std::vector<fs::FolderEntry> entries;
@@ -87,15 +89,20 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, const std::str
         for (fs::FolderEntry& entry : entries) {
             if (entry.isDirectory) {
                 frame.subfolders.push_back(std::move(entry.name));
+            } else if (engine.Host().StopRequested()) {
+                engine.Log().Append(StoppedEntryPrefix + frame.path);
+                stopped = true;
+                return;
             } else {
                 ConvertInWalk(engine, frame.path, entry.name, walkMode);
+                engine.Host().FileDone();
             }
         }
         stack.push_back(std::move(frame));
     };
 
     enter(root);
-    while (!stack.empty()) {
+    while (!stopped && !stack.empty()) {
         Frame& top = stack.back();
         if (top.next == top.subfolders.size()) {
             stack.pop_back();

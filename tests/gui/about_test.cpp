@@ -8,6 +8,7 @@
 #include "form1.h"
 #include "frm_about.h"
 #include "gui_test_support.h"
+#include "qt_dialogs.h"
 #include "scripted_dialogs.h"
 
 using tidelin::Dialogs;
@@ -108,6 +109,21 @@ private slots:
         QCOMPARE(dialogs.messages[0].icon, Dialogs::Icon::Critical);
         QVERIFY(dialogs.messages[0].text.contains(QString::fromUtf8(FrmAbout::Site)));
         QVERIFY(about.isVisible());
+    }
+
+    // The real dialogs: a desktop with no program for the address is no failure (nothing is
+    // shown); only an address that is no address is.
+    void realOpenUrlFailsOnlyOnAnUnusableAddress() {
+        const struct {
+            const char* address;
+            bool handedOver;
+        } rows[] = {{FrmAbout::Site, true}, {"no address at all", false}, {"", false}};
+        tidelin::QtDialogs real;
+        for (const auto& row : rows) {
+            QString failure;
+            QCOMPARE(real.OpenUrl(QString::fromUtf8(row.address), failure), row.handedOver);
+            QCOMPARE(failure.isEmpty(), row.handedOver);
+        }
     }
 };
 

@@ -29,8 +29,8 @@ inline QByteArray Read(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// Every test runs with TMPDIR in a folder of its own, made where TMPDIR pointed before; that
-// TMPDIR is put back when the test ends, so the next test's folder lands there too.
+// Every test runs with TMPDIR in a folder of its own; the TMPDIR it found is back afterwards,
+// so that the next test's folder is made where the first one was.
 class PrivateTemp {
 public:
     PrivateTemp() {
@@ -46,17 +46,13 @@ public:
     }
     PrivateTemp(const PrivateTemp&) = delete;
     PrivateTemp& operator=(const PrivateTemp&) = delete;
-
     QString Path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
     QString Temp() const { return dir.path() + QStringLiteral("/tmp"); }
 
 private:
-    // Saved before `dir` is made.
     const bool hadTmpdir = qEnvironmentVariableIsSet("TMPDIR");
     const QByteArray savedTmpdir = qgetenv("TMPDIR");
-
-public:
-    QTemporaryDir dir;
+    QTemporaryDir dir;  // made in the TMPDIR found, before it is replaced
 };
 
 }  // namespace tidelin::test

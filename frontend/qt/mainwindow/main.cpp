@@ -1,8 +1,5 @@
 // Starts Tidelin: one instance per user and temporary folder, the main window in Russian.
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include "app_info.h"
 #include "errors.h"
@@ -20,12 +17,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(tidelin::app::Title));
 
-    // The texts Qt draws itself (dialog buttons and labels) speak Russian too.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"),
-                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtTranslator);
-    }
+    // The texts Qt draws itself (dialog buttons, labels, file lists) speak Russian too.
+    tidelin::QtDialogs::SpeakRussian();
 
     tidelin::QtDialogs dialogs;
     tidelin::Form1 form(dialogs);
