@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine.h"
+#include "filesystem.h"
 #include "message_log.h"
 
 namespace tidelin::test {
@@ -63,6 +64,21 @@ protected:
     TestHost host;
     MessageLog log;
     std::unique_ptr<Engine> engine;
+};
+
+// While it lives, every folder looks as if it offered no unnamed files, so conversions go
+// through the named work file.
+struct NamedWorkFileOnly {
+    NamedWorkFileOnly() { fs::SetUnnamedFilesOffered(false); }
+    ~NamedWorkFileOnly() { fs::SetUnnamedFilesOffered(true); }
+};
+
+// While it lives, `hook` runs just before a converted file takes its source's place.
+struct BeforePublish {
+    explicit BeforePublish(std::function<void(const std::string&)> hook) {
+        fs::SetBeforePublishHook(std::move(hook));
+    }
+    ~BeforePublish() { fs::SetBeforePublishHook(nullptr); }
 };
 
 void WriteFile(const std::string& path, const std::string& content, unsigned mode = 0644);
