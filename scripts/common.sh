@@ -8,8 +8,8 @@ TIDELIN_BUILD="${TIDELIN_BUILD:-$TIDELIN_ROOT/build}"
 BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev libgl-dev
                 qt6-translations-l10n fonts-dejavu-core)
 # What the tests need beside it: a real X server and window manager, the tools that find and
-# close windows, and the desktop-entry checker.
-TEST_PACKAGES=(xvfb openbox wmctrl x11-utils desktop-file-utils)
+# close windows, the desktop-entry checker, and the tools that set access lists and attributes.
+TEST_PACKAGES=(xvfb openbox wmctrl x11-utils desktop-file-utils acl attr)
 
 # Installs the Debian packages among "$@" that are not installed yet.
 install_missing() {

@@ -29,6 +29,7 @@ protected:
     std::string Make(const std::string& relative, const std::string& content, unsigned mode = 0644) {
         const std::string path = tree_ + "/" + relative;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::filesystem::remove(path);  // a read-only file of an earlier step
         WriteFile(path, content, mode);
         return path;
     }

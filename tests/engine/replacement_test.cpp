@@ -76,21 +76,24 @@ protected:
 };
 
 TEST_F(CrossFileSystemTest, ReplacesAcrossFileSystems) {
+    // The named work file (in the temporary folder, on another file system) is copied beside
+    // the source; an unnamed one is made there in the first place.
     const std::string path = source_ + "/file.txt";
     std::string content;
-    for (int i = 0; i < 20000; ++i) {
-        content += "line " + std::to_string(i) + "\n";
-    }
-    WriteFile(path, content, 0750);
-    ASSERT_TRUE(engine->ConvertUnixToWin(path));
     std::string expected;
     for (int i = 0; i < 20000; ++i) {
+        content += "line " + std::to_string(i) + "\n";
         expected += "line " + std::to_string(i) + "\r\n";
     }
-    EXPECT_EQ(ReadFile(path), expected);
-    EXPECT_EQ(ModeOf(path), 0750u);
-    EXPECT_FALSE(Exists(engine->WorkFile()));
-    EXPECT_EQ(Names(source_), std::vector<std::string>{"file.txt"});  // no temporary copy left
+    for (const bool unnamed : {false, true}) {
+        std::unique_ptr<NamedWorkFileOnly> named(unnamed ? nullptr : new NamedWorkFileOnly);
+        WriteFile(path, content, 0750);
+        ASSERT_TRUE(engine->ConvertUnixToWin(path));
+        EXPECT_TRUE(ReadFile(path) == expected);
+        EXPECT_EQ(ModeOf(path), 0750u);
+        EXPECT_FALSE(Exists(engine->WorkFile()));
+        EXPECT_EQ(Names(source_), std::vector<std::string>{"file.txt"});  // no temporary copy left
+    }
 }
 
 TEST_F(EngineTest, WorkFileNeverGoesThroughAnExistingEntry) {

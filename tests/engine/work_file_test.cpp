@@ -137,6 +137,7 @@ TEST_F(WorkFileTest, UnloadDeletesOnlyTheWorkFileThisRunCreated) {
     NamedWorkFileOnly named;
     const std::string target = Path("target");
     const auto leftOver = [](Engine& e, const std::string& source) {
+        std::filesystem::remove(source);
         WriteFile(source, "a\r\n", 0444);
         EXPECT_NE(ErrorNumberOf([&] { e.ConvertWinToUnix(source); }), 0);
         e.CloseAllFiles();
