@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <vector>
 
 #include "errors.h"
 #include "filesystem.h"
@@ -29,23 +28,7 @@ Engine::Engine(EngineHost& host, MessageLog& log)
 Engine::~Engine() = default;
 
 void Engine::ChooseWorkFile() {
-    std::string folder = fs::TemporaryFolder();
-    std::vector<fs::FolderEntry> entries;
-    try {
-        entries = fs::ListFolder(folder);
-    } catch (const EngineError&) {
-        // a folder that cannot be listed has nothing to clean; choosing reports its failure
-    }
-    if (folder != "/") {
-        folder += '/';
-    }
-    for (const fs::FolderEntry& entry : entries) {
-        const std::string& name = entry.name;
-        if (name.compare(0, 7, WorkFileName) == 0 &&
-            name.find_first_not_of("0123456789", 7) == std::string::npos) {
-            fs::RemoveIfStale(folder + name);
-        }
-    }
+    fs::RemoveStaleWorkFiles(fs::TemporaryFolder(), WorkFileName);
     ChooseFreeWorkFileName();
 }
 
@@ -160,7 +143,8 @@ fs::File Engine::CreateNamedWorkFile() {
 
 void Engine::PutInPlace(const std::string& path, const fs::PathInfo& read) {
     fs::File& source = files_.Get(OpenFileTable::Source);
-    if (ownWorkFile_.inode == 0) {
+    const bool unnamed = ownWorkFile_.inode == 0;
+    if (unnamed) {
         fs::File& copy = files_.Get(OpenFileTable::Work);
         fs::KeepAttributes(copy, source, read);
         copy.Sync();

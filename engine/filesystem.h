@@ -142,6 +142,10 @@ void RemoveIfSameFile(const std::string& path, const PathInfo& id) noexcept;
 // this user, with one link, that no running instance holds locked. Never raises.
 void RemoveIfStale(const std::string& path) noexcept;
 
+// Deletes the crash left-overs (as RemoveIfStale) among the work files in `folder`: the
+// entries named `baseName` or `baseName` and digits. Never raises.
+void RemoveStaleWorkFiles(const std::string& folder, const std::string& baseName) noexcept;
+
 // Run just before a copy is published, so that tests can change the source at that moment.
 void SetBeforePublishHook(std::function<void(const std::string& target)> hook);
 // Makes every folder look as if it offered no unnamed files (for tests of the other way).

@@ -302,6 +302,23 @@ void RemoveIfStale(const std::string& path) noexcept {
     ::close(fd);
 }
 
+void RemoveStaleWorkFiles(const std::string& folder, const std::string& baseName) noexcept {
+    std::vector<FolderEntry> entries;
+    try {
+        entries = ListFolder(folder);
+    } catch (...) {
+        return;  // nothing can be cleaned where nothing can be listed
+    }
+    const std::string prefix = folder == "/" ? folder : folder + '/';
+    for (const FolderEntry& entry : entries) {
+        const std::string& name = entry.name;
+        if (name.compare(0, baseName.size(), baseName) == 0 &&
+            name.find_first_not_of("0123456789", baseName.size()) == std::string::npos) {
+            RemoveIfStale(prefix + name);
+        }
+    }
+}
+
 void SetUnnamedFilesOffered(bool offered) { unnamedFilesOffered = offered; }
 
 std::vector<FolderEntry> ListFolder(const std::string& path) {

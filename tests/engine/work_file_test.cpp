@@ -194,3 +194,76 @@ TEST_F(WorkFileTest, UnloadClosesFilesLeftOpenByAFailedConversion) {
 
 }  // namespace
 }  // namespace tidelin::test
+
+namespace tidelin::test {
+namespace {
+
+// Sets an environment variable for as long as it lives.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        old_ = had_ ? old : "";
+        if (value.empty()) {
+            ::unsetenv(name);
+        } else {
+            ::setenv(name, value.c_str(), 1);
+        }
+    }
+    ~ScopedEnv() {
+        if (had_) {
+            ::setenv(name_, old_.c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+
+private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+class InstanceLockTest : public TempFolderTest {};
+
+TEST_F(InstanceLockTest, HeldInAPrivatePlacePerTemporaryFolder) {
+    using State = fs::InstanceLock::State;
+    ASSERT_EQ(::mkdir(Path("runtime").c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(Path("shared").c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(Path("shared").c_str(), 0777), 0);
+    ASSERT_EQ(::symlink(Path("runtime").c_str(), Path("link").c_str()), 0);
+    ASSERT_EQ(::mkdir(Path("home").c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(Path("other-tmp").c_str(), 0700), 0);
+    const struct {
+        const char* name;
+        std::string runtime;  // empty: not set
+        State first;
+    } cases[] = {
+        {"runtime folder", Path("runtime"), State::Acquired},
+        {"under the home folder", "", State::Acquired},
+        {"a folder others may write", Path("shared"), State::Unavailable},
+        {"a link to a private folder", Path("link"), State::Unavailable},
+        {"missing", Path("missing"), State::Unavailable},
+    };
+    const ScopedEnv home("HOME", Path("home"));
+    for (const auto& c : cases) {
+        const ScopedEnv runtime("XDG_RUNTIME_DIR", c.runtime);
+        const auto first = fs::InstanceLock::Acquire();
+        EXPECT_EQ(first.GetState(), c.first) << c.name;
+        if (c.first != State::Acquired) {
+            continue;
+        }
+        EXPECT_EQ(fs::InstanceLock::Acquire().GetState(), State::HeldElsewhere) << c.name;
+        {
+            const ScopedEnv otherTemporaryFolder("TMPDIR", Path("other-tmp"));
+            EXPECT_EQ(fs::InstanceLock::Acquire().GetState(), State::Acquired) << c.name;
+        }
+    }
+    EXPECT_EQ(ModeOf(Path("home/.cache/tidelin")), 0700u);
+    // Nothing of the lock in the shared folder.
+    EXPECT_TRUE(std::filesystem::is_empty(Path("shared")));
+}
+
+}  // namespace
+}  // namespace tidelin::test
