@@ -164,7 +164,8 @@ std::vector<FolderEntry> ListFolder(const std::string& path);
 std::string TemporaryFolder();
 
 // Keeps a second copy of the program (per user and temporary folder) from running at the
-// same time. The lock dies with the process, so a crashed instance leaves nothing locked.
+// same time. The lock dies with the process, so a crashed instance leaves nothing locked;
+// its file is removed when the lock is released.
 class InstanceLock {
 public:
     enum class State { Acquired, HeldElsewhere, Unavailable };
@@ -182,6 +183,9 @@ public:
     State GetState() const { return state_; }
 
 private:
+    void Release() noexcept;
+    int folder_ = -1;  // the private folder, kept open to remove the lock file at the end
+    std::string name_;
     int fd_ = -1;
     State state_ = State::Unavailable;
 };

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "filesystem.h"
 #include "posix_internal.h"
@@ -69,18 +70,36 @@ std::string LockName() {
 
 }  // namespace
 
-InstanceLock::~InstanceLock() { posix::CloseFd(fd_); }
+InstanceLock::~InstanceLock() { Release(); }
 
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept : fd_(other.fd_), state_(other.state_) {
+void InstanceLock::Release() noexcept {
+    if (state_ == State::Acquired) {
+        // Removed while still locked: an instance that opened it meanwhile finds, once it
+        // holds the lock, that the name no longer leads to it, and starts over.
+        ::unlinkat(folder_, name_.c_str(), 0);
+    }
+    posix::CloseFd(fd_);
+    posix::CloseFd(folder_);
+    fd_ = -1;
+    folder_ = -1;
+    state_ = State::Unavailable;
+}
+
+InstanceLock::InstanceLock(InstanceLock&& other) noexcept
+    : folder_(other.folder_), name_(std::move(other.name_)), fd_(other.fd_), state_(other.state_) {
+    other.folder_ = -1;
     other.fd_ = -1;
     other.state_ = State::Unavailable;
 }
 
 InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
     if (this != &other) {
-        posix::CloseFd(fd_);
+        Release();
+        folder_ = other.folder_;
+        name_ = std::move(other.name_);
         fd_ = other.fd_;
         state_ = other.state_;
+        other.folder_ = -1;
         other.fd_ = -1;
         other.state_ = State::Unavailable;
     }
@@ -89,24 +108,34 @@ InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
 
 InstanceLock InstanceLock::Acquire() {
     InstanceLock lock;
-    const int folder = OpenLockFolder();
-    if (folder < 0) {
+    lock.folder_ = OpenLockFolder();
+    if (lock.folder_ < 0) {
         return lock;
     }
-    const int fd = ::openat(folder, LockName().c_str(),
-                            O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
-    posix::CloseFd(folder);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
-        posix::CloseFd(fd);
-        return lock;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        lock.fd_ = fd;
-        lock.state_ = State::Acquired;
-    } else {
-        lock.state_ = errno == EWOULDBLOCK ? State::HeldElsewhere : State::Unavailable;
-        posix::CloseFd(fd);
+    lock.name_ = LockName();
+    const std::string& name = lock.name_;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const int fd = ::openat(lock.folder_, name.c_str(),
+                                O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+        struct stat opened {};
+        if (fd < 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
+            opened.st_uid != ::geteuid()) {
+            posix::CloseFd(fd);
+            return lock;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            lock.state_ = errno == EWOULDBLOCK ? State::HeldElsewhere : State::Unavailable;
+            posix::CloseFd(fd);
+            return lock;
+        }
+        struct stat named {};
+        if (::fstatat(lock.folder_, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_ino == opened.st_ino && named.st_dev == opened.st_dev) {
+            lock.fd_ = fd;
+            lock.state_ = State::Acquired;
+            return lock;
+        }
+        posix::CloseFd(fd);  // the lock file of an instance that has just ended: start over
     }
     return lock;
 }

@@ -27,9 +27,18 @@ void TempFolderTest::SetUp() {
     tempDir_ = root_ + "/tmp";
     ASSERT_EQ(::mkdir(tempDir_.c_str(), 0700), 0);
     ::setenv("TMPDIR", tempDir_.c_str(), 1);
+    // The single-instance lock of the programs a test runs stays in the test's folder too.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    savedRuntime_ = runtime != nullptr ? std::optional<std::string>(runtime) : std::nullopt;
+    ::setenv("XDG_RUNTIME_DIR", tempDir_.c_str(), 1);
 }
 
 void TempFolderTest::TearDown() {
+    if (savedRuntime_) {
+        ::setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
+    } else {
+        ::unsetenv("XDG_RUNTIME_DIR");
+    }
     if (hadTmpdir_) {
         ::setenv("TMPDIR", savedTmpdir_.c_str(), 1);
     } else {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine.h"
@@ -54,6 +55,7 @@ private:
     std::string tempDir_;
     std::string savedTmpdir_;
     bool hadTmpdir_ = false;
+    std::optional<std::string> savedRuntime_;
 };
 
 // An engine in a fresh folder, with its work file already chosen.
