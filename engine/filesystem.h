@@ -68,7 +68,8 @@ public:
 
     // An unnamed file (mode 0600, this user's) in the folder of `path`: no other user or
     // program can reach it until PublishOver gives it a name, and a crash leaves nothing
-    // behind. A closed File when that folder's file system offers no unnamed files.
+    // behind. Locked while open, like the work file. A closed File when that folder's file
+    // system offers no unnamed files.
     static File CreateUnnamedBeside(const std::string& path);
 
     // Creates the named work file at `path` exclusively: mode 0600, never through an existing
@@ -104,8 +105,8 @@ private:
 //   3. the copy is flushed (File::Sync);
 //   4. PublishOver checks that the source is unchanged and puts the copy in its place;
 //   5. SyncFolderOf makes the new name durable.
-// At no moment is the source's path missing or partly written, and nothing of another user's
-// reaches the copy before it stands where only the source's own readers can reach it.
+// At no moment is the source's path missing or partly written, and the copy gets the source's
+// owner, permissions and attributes only where no other user can reach it.
 
 // Gives `copy` the owner and group of `keep`. Error 70 when they cannot be kept.
 void KeepOwner(File& copy, const PathInfo& keep);
@@ -138,9 +139,10 @@ bool IsCopyName(const std::string& name);
 // Deletes `path` when it is still the file `id` (same device and inode); never raises.
 void RemoveIfSameFile(const std::string& path, const PathInfo& id) noexcept;
 
-// Deletes `path` when it is this user's crash left-over: a regular file, mode 0600, owned by
-// this user, with one link, that no running instance holds locked. Never raises.
-void RemoveIfStale(const std::string& path) noexcept;
+// Deletes `path` when it is this user's crash left-over: a regular file owned by this user,
+// with one link, that no running instance holds locked, and of mode 0600 unless `anyMode`
+// (a copy beside its source may already carry the source's permissions). Never raises.
+void RemoveIfStale(const std::string& path, bool anyMode = false) noexcept;
 
 // Deletes the crash left-overs (as RemoveIfStale) among the work files in `folder`: the
 // entries named `baseName` or `baseName` and digits. Never raises.

@@ -188,6 +188,8 @@ File File::CreateUnnamedBeside(const std::string& path) {
     }
     const int fd = ::open(posix::FolderOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd >= 0) {
+        // Once it has a name, the lock tells a walk that it belongs to a running conversion.
+        ::flock(fd, LOCK_EX | LOCK_NB);
         return File(fd);
     }
     // EISDIR: a kernel that does not know unnamed files at all.
@@ -284,7 +286,7 @@ void RemoveIfSameFile(const std::string& path, const PathInfo& id) noexcept {
     }
 }
 
-void RemoveIfStale(const std::string& path) noexcept {
+void RemoveIfStale(const std::string& path, bool anyMode) noexcept {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return;
@@ -294,7 +296,7 @@ void RemoveIfStale(const std::string& path) noexcept {
     // A running instance holds its work file locked; the lock is held here until the unlink,
     // so that no instance can take the file up meanwhile.
     if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == ::geteuid() &&
-        (opened.st_mode & 07777) == 0600 && opened.st_nlink == 1 &&
+        (anyMode || (opened.st_mode & 07777) == 0600) && opened.st_nlink == 1 &&
         ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 &&
         named.st_ino == opened.st_ino && named.st_dev == opened.st_dev) {
         ::unlink(path.c_str());

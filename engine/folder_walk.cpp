@@ -32,7 +32,7 @@ void ConvertInWalk(Engine& engine, const std::string& folder, const std::string&
     if (fs::IsCopyName(name)) {
         // The program's own copy beside a source: a crashed run's is removed, another running
         // instance's is left to it. Neither is converted.
-        fs::RemoveIfStale(path);
+        fs::RemoveIfStale(path, true);
         return;
     }
     try {

@@ -1,5 +1,6 @@
 // The folder walk on real trees.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -249,13 +250,19 @@ TEST_F(FolderWalkTest, PathTooLongToOpenIsLoggedOnce) {
 }
 
 TEST_F(FolderWalkTest, CopiesOfTheProgramAreNeverConverted) {
-    // Copies a crashed run left beside its sources are removed; others are left alone.
-    const std::string stale = Make(".k5ywhqx-AbC123", "left\r\n", 0600);
-    const std::string kept = Make(".k5ywhqx-xyz789", "kept\r\n", 0644);
+    // Copies a crashed run left beside their sources are removed, whatever their mode (one
+    // may already carry its source's); one a running conversion holds locked stays.
+    const std::string privateCopy = Make(".k5ywhqx-AbC123", "left\r\n", 0600);
+    const std::string sharedCopy = Make(".k5ywhqx-AbC456", "left\r\n", 0644);
+    const std::string held = Make(".k5ywhqx-xyz789", "held\r\n", 0600);
+    const int holder = ::open(held.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
     const std::string other = Make(".k5ywhqx-toolong", "o\r\n");
     ConvertFolderTree(*engine, tree_, "Win-Unix");
-    EXPECT_FALSE(Exists(stale));
-    EXPECT_EQ(ReadFile(kept), "kept\r\n");
+    ::close(holder);
+    EXPECT_FALSE(Exists(privateCopy));
+    EXPECT_FALSE(Exists(sharedCopy));
+    EXPECT_EQ(ReadFile(held), "held\r\n");
     EXPECT_EQ(log.Entries(), std::vector<std::string>{Protected + other});
 }
 
