@@ -135,7 +135,8 @@ fs::File Engine::CreateNamedWorkFile() {
         }
         // The name was taken since it was chosen: move on to a free one.
         if (attempt == 100) {
-            throw EngineError(err::PathFileAccess, "Рабочий файл не создан: его имя всё время занимают.");
+            throw EngineError(err::PathFileAccess,
+                              "Рабочий файл не создан: его имя всё время занимают.");
         }
         ChooseFreeWorkFileName();
     }
@@ -153,7 +154,8 @@ void Engine::PutInPlace(const std::string& path, const fs::PathInfo& read) {
         // The named work file must leave the shared temporary folder before it may get the
         // source's owner and permissions.
         std::string name;
-        fs::File copy = fs::MoveBeside(std::move(files_.Get(OpenFileTable::Work)), workFile_, path, name);
+        fs::File copy =
+            fs::MoveBeside(std::move(files_.Get(OpenFileTable::Work)), workFile_, path, name);
         ownWorkFile_ = fs::PathInfo();
         try {
             fs::KeepOwner(copy, read);

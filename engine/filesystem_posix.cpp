@@ -37,8 +37,11 @@ PathInfo FromStat(const struct stat& st) {
     info.device = st.st_dev;
     info.inode = st.st_ino;
     info.links = st.st_nlink;
-    info.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    info.changedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    const auto nanoseconds = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+    };
+    info.modifiedNs = nanoseconds(st.st_mtim);
+    info.changedNs = nanoseconds(st.st_ctim);
     return info;
 }
 
@@ -73,8 +76,8 @@ std::string NewCopyName() {
 }
 
 int CreateExclusiveLocked(const std::string& path) {
-    const int fd = ::open(path.c_str(),
-                          O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    const int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const int fd = ::open(path.c_str(), flags, 0600);
     if (fd < 0) {
         return -1;
     }

@@ -115,8 +115,9 @@ InstanceLock InstanceLock::Acquire() {
     lock.name_ = LockName();
     const std::string& name = lock.name_;
     for (int attempt = 0; attempt < 10; ++attempt) {
-        const int fd = ::openat(lock.folder_, name.c_str(),
-                                O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+        const int fd =
+            ::openat(lock.folder_, name.c_str(),
+                     O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
         struct stat opened {};
         if (fd < 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
             opened.st_uid != ::geteuid()) {

@@ -220,7 +220,9 @@ File MoveBeside(File work, const std::string& workPath, const std::string& targe
     const std::string folder = posix::FolderOf(target) + '/';
     for (int attempt = 0; attempt < NameAttempts; ++attempt) {
         name = folder + posix::NewCopyName();
-        if (::renameat2(AT_FDCWD, workPath.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) {
+        const int moved =
+            ::renameat2(AT_FDCWD, workPath.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE);
+        if (moved == 0) {
             return work;  // the same file, still open and locked, now beside the target
         }
         if (errno == EXDEV || errno == EINVAL) {
