@@ -15,8 +15,8 @@ class Engine;
 // (EngineHost::StopRequested); it then logs one entry naming the folder it was in.
 void ConvertFolderTree(Engine& engine, const std::string& folder, const std::string& walkMode);
 
-// The chosen folder as the walk uses it: blanks trimmed at both ends and one trailing "/"
-// removed. Empty when there is nothing to walk: no path, no "/" left, or the root itself.
+// The chosen folder as the walk uses it: exactly as chosen (a name may end in a blank), with
+// one trailing "/" removed. Empty when there is nothing to walk: no path, no "/" left, or the root itself.
 std::string NormaliseWalkFolder(const std::string& folder);
 
 }  // namespace tidelin

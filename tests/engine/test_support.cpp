@@ -16,14 +16,14 @@ namespace tidelin::test {
 
 namespace {
 
-// Holds every test to leaving the process as it found it: the working folder, TMPDIR and
-// HOME. A test that changes one and does not put it back fails, whatever runs after it.
+// Holds every test to leaving the process as it found it: the working folder, TMPDIR, HOME
+// and XDG_RUNTIME_DIR. A test that changes one and does not put it back fails, whatever runs after it.
 class ProcessStateGuard : public ::testing::EmptyTestEventListener {
     static std::vector<std::string> Snapshot() {
         std::vector<std::string> state;
         std::error_code error;
         state.push_back("working folder " + std::filesystem::current_path(error).string());
-        for (const char* name : {"TMPDIR", "HOME"}) {
+        for (const char* name : {"TMPDIR", "HOME", "XDG_RUNTIME_DIR"}) {
             const char* value = std::getenv(name);
             state.push_back(std::string(name) + (value != nullptr ? "=" + std::string(value) : " unset"));
         }
@@ -51,6 +51,8 @@ void TempFolderTest::SetUp() {
     hadTmpdir_ = tmpdir != nullptr;
     savedTmpdir_ = hadTmpdir_ ? tmpdir : "";
     savedWorkingFolder_ = std::filesystem::current_path().string();
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    savedRuntime_ = runtime != nullptr ? std::optional<std::string>(runtime) : std::nullopt;
     saved_ = true;
     std::string parent = parent_;
     if (parent.empty()) {
@@ -62,11 +64,18 @@ void TempFolderTest::SetUp() {
     tempDir_ = root_ + "/tmp";
     ASSERT_EQ(::mkdir(tempDir_.c_str(), 0700), 0);
     ::setenv("TMPDIR", tempDir_.c_str(), 1);
+    // The single-instance lock of the programs a test runs stays in the test's folder too.
+    ::setenv("XDG_RUNTIME_DIR", tempDir_.c_str(), 1);
 }
 
 void TempFolderTest::TearDown() {
     // A test that skipped before SetUp ran has nothing to put back.
     if (saved_) {
+        if (savedRuntime_) {
+            ::setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
+        } else {
+            ::unsetenv("XDG_RUNTIME_DIR");
+        }
         if (hadTmpdir_) {
             ::setenv("TMPDIR", savedTmpdir_.c_str(), 1);
         } else {

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine.h"
+#include "filesystem.h"
 #include "message_log.h"
 
 namespace tidelin::test {
@@ -56,6 +58,7 @@ private:
     bool hadTmpdir_ = false;
     std::string savedWorkingFolder_;
     bool saved_ = false;
+    std::optional<std::string> savedRuntime_;
 };
 
 // An engine in a fresh folder, with its work file already chosen.
@@ -66,6 +69,21 @@ protected:
     TestHost host;
     MessageLog log;
     std::unique_ptr<Engine> engine;
+};
+
+// While it lives, every folder looks as if it offered no unnamed files, so conversions go
+// through the named work file.
+struct NamedWorkFileOnly {
+    NamedWorkFileOnly() { fs::SetUnnamedFilesOffered(false); }
+    ~NamedWorkFileOnly() { fs::SetUnnamedFilesOffered(true); }
+};
+
+// While it lives, `hook` runs just before a converted file takes its source's place.
+struct BeforePublish {
+    explicit BeforePublish(std::function<void(const std::string&)> hook) {
+        fs::SetBeforePublishHook(std::move(hook));
+    }
+    ~BeforePublish() { fs::SetBeforePublishHook(nullptr); }
 };
 
 void WriteFile(const std::string& path, const std::string& content, unsigned mode = 0644);

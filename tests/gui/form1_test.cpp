@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <memory>
 
+#include "filesystem.h"
 #include "form1.h"
 #include "gui_test_support.h"
 #include "message_list.h"
@@ -470,12 +471,40 @@ private slots:
         QVERIFY(form->isEnabled());
     }
 
-    void closingTheIdleWindowRemovesALeftOverWorkFile() {
+    void closingTheIdleWindowRemovesItsOwnLeftOverWorkFile() {
+        // Where unnamed files are not offered, a refused conversion leaves the named work file.
+        const QString file = File("a.txt", "a\r\n", QFile::ReadOwner);
+        dialogs->files = {file};
+        dialogs->answers = {Dialogs::Answer::Yes};
+        tidelin::fs::SetUnnamedFilesOffered(false);
+        QTest::mouseClick(Button(1), Qt::LeftButton);
+        tidelin::fs::SetUnnamedFilesOffered(true);
+        QCOMPARE(dialogs->messages.size(), 1);
         const QString workFile = QString::fromStdString(form->GetEngine().WorkFile());
-        Write(workFile, "left over");
+        QVERIFY(QFile::exists(workFile));
         form->show();
         QVERIFY(form->close());
         QVERIFY(!QFile::exists(workFile));
+    }
+
+    void chosenNamesAreUsedExactly() {
+        // On Linux a name may end in a blank: the chosen file and folder, not their namesakes.
+        const QString plain = File("notes.txt", "a\r\n");
+        const QString blank = File("notes.txt ", "b\r\n");
+        const QString plainInFolder = File("proj/c.txt", "c\r\n");
+        const QString blankInFolder = File("proj /d.txt", "d\r\n");
+        dialogs->files = {blank};
+        dialogs->folders = {temp->Path("proj ")};
+        dialogs->answers = {Dialogs::Answer::Yes, Dialogs::Answer::Yes};
+        QTest::mouseClick(Button(1), Qt::LeftButton);
+        QTest::mouseClick(Button(3), Qt::LeftButton);
+        QCOMPARE(Find<QLabel>(form.get(), "DlgFilename")->text(), blank);
+        QCOMPARE(form->FolderPath(), temp->Path("proj "));
+        QCOMPARE(Read(blank), QByteArray("b\n"));
+        QCOMPARE(Read(blankInFolder), QByteArray("d\n"));
+        QCOMPARE(Read(plain), QByteArray("a\r\n"));
+        QCOMPARE(Read(plainInFolder), QByteArray("c\r\n"));
+        QCOMPARE(dialogs->messages.size(), 2);
     }
 
     void fileDialogFiltersMatchTheirPatterns() {

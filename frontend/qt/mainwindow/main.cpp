@@ -1,4 +1,5 @@
 // Starts Tidelin: one instance per user and temporary folder, the main window in Russian.
+// When that rule cannot be kept, the program says so and does not start.
 #include <QApplication>
 
 #include "app_info.h"
@@ -6,6 +7,14 @@
 #include "filesystem.h"
 #include "form1.h"
 #include "qt_dialogs.h"
+
+namespace {
+
+const char* const LockUnavailable =
+    "Tidelin не запущен: личная папка пользователя для защиты от второго экземпляра недоступна "
+    "($XDG_RUNTIME_DIR или ~/.cache/tidelin).";
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     // A second start ends at once, silently, and leaves the running instance alone.
@@ -21,6 +30,12 @@ int main(int argc, char* argv[]) {
     tidelin::QtDialogs::SpeakRussian();
 
     tidelin::QtDialogs dialogs;
+    if (lock.GetState() == tidelin::fs::InstanceLock::State::Unavailable) {
+        // Without the lock a second instance could not be kept out: say so, never run unlocked.
+        dialogs.Message(nullptr, QString::fromUtf8(LockUnavailable), tidelin::Dialogs::Icon::Critical,
+                        QString());
+        return 1;
+    }
     tidelin::Form1 form(dialogs);
     try {
         form.Load();
