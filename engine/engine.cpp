@@ -58,7 +58,26 @@ void Engine::RemoveOwnWorkFile() noexcept {
     }
 }
 
+void Engine::StartBatching(PublishBatch::FailureReport failed) { batchFailed_ = std::move(failed); }
+
+void Engine::PublishWaiting() {
+    if (!batch_.Empty()) {
+        batch_.Publish(batchFailed_);
+    }
+}
+
+void Engine::FinishBatching() {
+    PublishWaiting();
+    batchFailed_ = nullptr;
+}
+
+void Engine::StopBatching() noexcept {
+    batch_.Drop();
+    batchFailed_ = nullptr;
+}
+
 void Engine::Unload() noexcept {
+    StopBatching();
     files_.CloseAll();
     RemoveOwnWorkFile();
 }
@@ -80,6 +99,7 @@ bool Engine::ConvertFile(const std::string& path, Direction direction) {
     // The state the content is read in: the source is replaced only while it still shows it.
     const fs::PathInfo before = fs::QueryPath(path);
     if (before.size > MaxFileSize || before.size < 0) {
+        PublishWaiting();
         log_.Append(TooLargeEntryPrefix + path);
         return false;
     }
@@ -99,6 +119,7 @@ bool Engine::ConvertFile(const std::string& path, Direction direction) {
     if (binary) {
         files_.CloseAll();
         RemoveOwnWorkFile();
+        PublishWaiting();
         log_.Append(BinaryEntryPrefix + path);
         log_.ApplyWidthRule(host_.MeasureTwips(path));
         return false;
@@ -148,6 +169,14 @@ void Engine::PutInPlace(const std::string& path, const fs::PathInfo& read) {
     if (unnamed) {
         fs::File& copy = files_.Get(OpenFileTable::Work);
         fs::KeepAttributes(copy, source, read);
+        if (batchFailed_) {
+            batch_.Add(path, read, std::move(copy));
+            files_.CloseAll();
+            if (batch_.Full()) {
+                PublishWaiting();
+            }
+            return;
+        }
         copy.Sync();
         fs::PublishOver(copy, std::string(), path, read);
     } else {
