@@ -105,6 +105,7 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, const std::str
             if (entry.isDirectory) {
                 frame.subfolders.push_back(std::move(entry.name));
             } else if (engine.Host().StopRequested()) {
+                engine.PublishWaiting();
                 engine.Log().Append(StoppedEntryPrefix + frame.path);
                 stopped = true;
                 return;

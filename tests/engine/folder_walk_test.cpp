@@ -145,6 +145,18 @@ TEST_F(FolderWalkTest, AFailureNeitherStopsTheWalkNorLeavesFilesOpen) {
     EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Work));
 }
 
+TEST_F(FolderWalkTest, AStoppedWalkHasReplacedTheFilesBeforeTheStopAndNoOther) {
+    for (const char* name : {"1.txt", "2.txt", "3.txt"}) {
+        Make(name, "x\r\n");
+    }
+    host.stopAfterFiles = 2;
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_  Остановлено пользователем: " + tree_});
+    EXPECT_EQ(ReadFile(tree_ + "/1.txt"), "x\n");
+    EXPECT_EQ(ReadFile(tree_ + "/2.txt"), "x\n");
+    EXPECT_EQ(ReadFile(tree_ + "/3.txt"), "x\r\n");
+}
+
 TEST_F(FolderWalkTest, EachFileIsConvertedExactlyOnce) {
     // Converting CR CR LF twice would leave LF: once leaves CR LF.
     for (int i = 0; i < 200; ++i) {
