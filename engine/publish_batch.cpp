@@ -19,54 +19,64 @@ void PublishBatch::Add(const std::string& path, const fs::PathInfo& read, fs::Fi
 void PublishBatch::Publish(const FailureReport& failed) {
     std::vector<Pending> batch = std::exchange(pending_, {});
     bytes_ = 0;
-    // Every copy reaches the disk before any source is replaced: one flush of each file system
-    // (a copy lies beside its source), or of each copy where that flush is not offered or fails
-    // (the copies' own flushes then tell which of them could not be written).
-    bool eachCopy = false;
-    std::vector<std::uint64_t> devices;
-    for (Pending& file : batch) {
-        if (std::find(devices.begin(), devices.end(), file.read.device) == devices.end()) {
-            devices.push_back(file.read.device);
+    // One flush of each file system that holds copies still on their way (a copy lies beside
+    // its source). False where that flush is not offered or fails: the caller then flushes
+    // file by file, which also tells which files could not be written.
+    const auto syncFileSystems = [&batch] {
+        std::vector<std::uint64_t> devices;
+        bool synced = true;
+        for (Pending& file : batch) {
+            if (!file.failure && std::find(devices.begin(), devices.end(), file.read.device) == devices.end()) {
+                devices.push_back(file.read.device);
+                try {
+                    synced = file.copy.SyncFileSystem() && synced;
+                } catch (const EngineError&) {
+                    synced = false;
+                }
+            }
+        }
+        return synced;
+    };
+    // Every copy reaches the disk before any source is replaced.
+    if (!syncFileSystems()) {
+        for (Pending& file : batch) {
             try {
-                eachCopy = !file.copy.SyncFileSystem() || eachCopy;
-            } catch (const EngineError&) {
-                eachCopy = true;
-            }
-        }
-    }
-    for (Pending& file : batch) {
-        try {
-            if (eachCopy) {
                 file.copy.Sync();
+            } catch (const EngineError& error) {
+                file.failure = error;
             }
-        } catch (const EngineError& error) {
-            file.failure = error;
         }
     }
-    std::vector<const Pending*> folders;  // a published file of each touched folder
     for (Pending& file : batch) {
-        if (file.failure) {
-            continue;
-        }
-        try {
-            fs::PublishOver(file.copy, std::string(), file.path, file.read);
-            // A walk lists a folder's files together, so they stand together in the batch.
-            if (folders.empty() || FolderOf(folders.back()->path) != FolderOf(file.path)) {
-                folders.push_back(&file);
+        if (!file.failure) {
+            try {
+                fs::PublishOver(file.copy, std::string(), file.path, file.read);
+            } catch (const EngineError& error) {
+                file.failure = error;
             }
-        } catch (const EngineError& error) {
-            file.failure = error;
         }
-        file.copy.CloseQuietly();
     }
-    for (const Pending* published : folders) {
-        try {
-            fs::SyncFolderOf(published->path);
-        } catch (const EngineError& error) {
-            // As without a batch: each file replaced in that folder reports the failed flush.
-            for (Pending& file : batch) {
-                if (!file.failure && FolderOf(file.path) == FolderOf(published->path)) {
-                    file.failure = error;
+    // The new names reach the disk: one flush of each file system again, or of each folder
+    // that holds a replaced file.
+    if (!syncFileSystems()) {
+        std::vector<std::string> folders;
+        for (Pending& file : batch) {
+            if (file.failure) {
+                continue;
+            }
+            const std::string folder = FolderOf(file.path);
+            if (std::find(folders.begin(), folders.end(), folder) != folders.end()) {
+                continue;
+            }
+            folders.push_back(folder);
+            try {
+                fs::SyncFolderOf(file.path);
+            } catch (const EngineError& error) {
+                // As without a batch: each file replaced in that folder reports the failure.
+                for (Pending& other : batch) {
+                    if (!other.failure && FolderOf(other.path) == folder) {
+                        other.failure = error;
+                    }
                 }
             }
         }

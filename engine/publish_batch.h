@@ -1,10 +1,11 @@
 // The converted copies of a folder walk that wait to replace their sources together. Instead
-// of one flush per file, a batch flushes the file system that holds its copies once (or, where
-// that flush is not offered or fails, each copy), before any copy is renamed; then it puts
-// each copy in the place of its source while that source is unchanged, then flushes each
-// touched folder once. Every copy is durable before its rename and every rename is durable
-// when the batch ends, so after a crash at any moment each source holds either its old or its
-// new content, and an unnamed copy leaves nothing behind.
+// of flushing each file and its folder, a batch flushes the file system that holds its copies
+// once before any copy is renamed, puts each copy in the place of its source while that source
+// is unchanged, then flushes the file system once more for the new names. Where that flush is
+// not offered or fails, it flushes each copy and then each touched folder instead. Every copy
+// is durable before its rename and every rename is durable when the batch ends, so after a
+// crash at any moment each source holds either its old or its new content, and an unnamed
+// copy leaves nothing behind.
 #pragma once
 
 #include <cstdint>
