@@ -28,11 +28,7 @@ Engine::Engine(EngineHost& host, MessageLog& log)
 Engine::~Engine() = default;
 
 void Engine::ChooseWorkFile() {
-    std::string folder = fs::TemporaryFolder();
-    if (folder != "/") {
-        folder += '/';
-    }
-    const std::string base = folder + WorkFileName;
+    const std::string base = fs::JoinPath(fs::TemporaryFolder(), WorkFileName);
     std::string candidate = base;
     std::int32_t counter = 0;
     while (fs::EntryExists(candidate)) {
@@ -100,8 +96,8 @@ bool Engine::ConvertFile(const std::string& path, Direction direction) {
     // Read-only, hidden and system files are not overwritten: the converted content stays
     // in the work file and the source keeps its own.
     const fs::PathInfo current = fs::QueryPath(path);
-    if (current.IsReadOnly() || current.IsSystem() || current.IsDirectory() ||
-        fs::IsHiddenName(path)) {
+    if (current.IsReadOnly() || current.IsHidden() || current.IsSystem() ||
+        current.IsDirectory()) {
         throw EngineError(err::PathFileAccess,
                           "Системные, скрытые и файлы только для чтения не перезаписываются.");
     }

@@ -11,6 +11,16 @@ namespace tidelin::fs {
 
 enum class EntryKind { Regular, Directory, Other };
 
+// The separator between a folder and the names in it.
+#ifdef _WIN32
+inline constexpr char PathSeparator = '\\';
+#else
+inline constexpr char PathSeparator = '/';
+#endif
+
+// `folder`, the separator (unless `folder` already ends with one, as a root does) and `name`.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
 // What the engine needs to know of one folder entry, read without following links.
 struct PathInfo {
     EntryKind kind = EntryKind::Other;
@@ -20,23 +30,28 @@ struct PathInfo {
     std::uint32_t group = 0;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    // The attributes that protect a file from being overwritten. On Linux a read-only file
+    // has its owner write bit clear, a hidden one a name beginning with ".", and anything
+    // that is neither a regular file nor a folder counts as a system file. On Windows they
+    // are the file's own attributes, and a reparse point (link, junction) is a system entry.
+    // QueryPath fills all three; an open file's Info() has no name to judge `hidden` by.
+    bool readOnly = false;
+    bool hidden = false;
+    bool system = false;
 
-    // The attributes a protected file carries: a read-only file has its owner write bit
-    // clear; anything that is neither a regular file nor a folder counts as a system file.
     bool IsDirectory() const { return kind == EntryKind::Directory; }
-    bool IsReadOnly() const { return kind == EntryKind::Regular && (mode & 0200) == 0; }
-    bool IsSystem() const { return kind == EntryKind::Other; }
+    bool IsReadOnly() const { return readOnly; }
+    bool IsHidden() const { return hidden; }
+    bool IsSystem() const { return system; }
 };
 
-// The entry at `path` itself (a link is reported as a link). Raises when it cannot be read.
+// The entry at `path` itself (a link is reported as a link), with its protecting attributes.
+// Raises when it cannot be read.
 PathInfo QueryPath(const std::string& path);
 
 // True when anything at all stands at `path`: a file, a folder, a link (dangling ones too).
 // Raises when the question cannot be answered (for example a folder on the way is unreadable).
 bool EntryExists(const std::string& path);
-
-// A hidden entry is one whose name begins with ".".
-bool IsHiddenName(const std::string& path);
 
 // The last component of a path.
 std::string BaseName(const std::string& path);

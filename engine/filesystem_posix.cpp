@@ -33,6 +33,8 @@ PathInfo FromStat(const struct stat& st) {
     info.group = st.st_gid;
     info.device = st.st_dev;
     info.inode = st.st_ino;
+    info.readOnly = info.kind == EntryKind::Regular && (info.mode & 0200) == 0;
+    info.system = info.kind == EntryKind::Other;
     return info;
 }
 
@@ -44,6 +46,12 @@ PathInfo FromStat(const struct stat& st) {
                       "Системные файлы (ссылки, каналы, устройства) не изменяются.");
 }
 
+
+// A hidden entry is one whose name begins with ".".
+bool IsHiddenName(const std::string& path) {
+    const std::string name = BaseName(path);
+    return !name.empty() && name[0] == '.';
+}
 
 void CloseFd(int fd) noexcept {
     if (fd >= 0) {
@@ -130,7 +138,9 @@ PathInfo QueryPath(const std::string& path) {
     if (::lstat(path.c_str(), &st) != 0) {
         RaiseSystemError(errno);
     }
-    return FromStat(st);
+    PathInfo info = FromStat(st);
+    info.hidden = IsHiddenName(path);
+    return info;
 }
 
 bool EntryExists(const std::string& path) {
@@ -149,9 +159,11 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool IsHiddenName(const std::string& path) {
-    const std::string name = BaseName(path);
-    return !name.empty() && name[0] == '.';
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == PathSeparator) {
+        return folder + name;
+    }
+    return folder + PathSeparator + name;
 }
 
 File::~File() { CloseQuietly(); }

@@ -17,7 +17,7 @@ const char* const ErrorEntryPrefix = "!_ Ошибка ";
 // Converts one file of the walk; a failure becomes an error entry and the walk goes on.
 void ConvertInWalk(Engine& engine, const std::string& folder, const std::string& name,
                    const std::string& walkMode) {
-    const std::string path = folder + '/' + name;
+    const std::string path = fs::JoinPath(folder, name);
     try {
         if (walkMode == "Win-Unix") {
             engine.ConvertWinToUnix(path);
@@ -44,10 +44,11 @@ std::string NormaliseWalkFolder(const std::string& folder) {
         return {};
     }
     std::string path = folder.substr(first, folder.find_last_not_of(' ') - first + 1);
-    if (path.back() == '/') {
+    if (path.back() == fs::PathSeparator) {
         path.pop_back();
     }
-    if (path.find('/') == std::string::npos || path.find_first_not_of('/') == std::string::npos) {
+    if (path.find(fs::PathSeparator) == std::string::npos ||
+        path.find_first_not_of(fs::PathSeparator) == std::string::npos) {
         return {};
     }
     return path;
@@ -101,7 +102,7 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, const std::str
             stack.pop_back();
             continue;
         }
-        std::string subfolder = top.path + '/' + top.subfolders[top.next++];
+        std::string subfolder = fs::JoinPath(top.path, top.subfolders[top.next++]);
         enter(std::move(subfolder));
     }
 }

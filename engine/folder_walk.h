@@ -14,8 +14,9 @@ class Engine;
 // goes on; nothing reaches the caller.
 void ConvertFolderTree(Engine& engine, const std::string& folder, const std::string& walkMode);
 
-// The chosen folder as the walk uses it: blanks trimmed at both ends and one trailing "/"
-// removed. Empty when there is nothing to walk: no path, no "/" left, or the root itself.
+// The chosen folder as the walk uses it: blanks trimmed at both ends and one trailing
+// separator ("/", on Windows "\") removed. Empty when there is nothing to walk: no path, no
+// separator left, or the root itself (on Windows a drive root).
 std::string NormaliseWalkFolder(const std::string& folder);
 
 }  // namespace tidelin
