@@ -10,6 +10,9 @@ BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev lib
 # What the tests need beside it: a real X server and window manager, the tools that find and
 # close windows, and the desktop-entry checker.
 TEST_PACKAGES=(xvfb openbox wmctrl x11-utils desktop-file-utils)
+# What the Windows build and its tests under Wine need (scripts/windows.sh): the cross
+# compiler, Wine, and GoogleTest's sources to build it for Windows.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest)
 
 # Installs the Debian packages among "$@" that are not installed yet.
 install_missing() {

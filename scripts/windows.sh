@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Cross-builds the engine, its Windows test suite and tidelin-convert.exe with mingw-w64 and
+# runs them under Wine: the engine suite, then a few runs of the driver. Installs what is
+# missing first. Builds in build-windows/ (or TIDELIN_WINDOWS_BUILD); arguments go to the
+# engine suite (for example --gtest_filter=Win32*).
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+WINDOWS_BUILD="${TIDELIN_WINDOWS_BUILD:-$TIDELIN_ROOT/build-windows}"
+TOOLCHAIN="$TIDELIN_ROOT/cmake/mingw-w64-x86_64.cmake"
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+if ! install_missing cmake ninja-build "${WINDOWS_PACKAGES[@]}"; then
+    echo "windows: the cross compiler and Wine are missing and cannot be installed; skipped." >&2
+    exit 77
+fi
+
+# GoogleTest from Debian's source package, built once with the same toolchain.
+GTEST_PREFIX="$WINDOWS_BUILD/googletest"
+if [ ! -f "$GTEST_PREFIX/lib/libgtest.a" ]; then
+    echo "== Building GoogleTest for Windows"
+    mkdir -p "$WINDOWS_BUILD"
+    cmake -S /usr/src/googletest -B "$WINDOWS_BUILD/googletest-build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_INSTALL_PREFIX="$GTEST_PREFIX" -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=OFF \
+        >"$WINDOWS_BUILD/googletest.log" 2>&1 || { cat "$WINDOWS_BUILD/googletest.log"; exit 1; }
+    cmake --build "$WINDOWS_BUILD/googletest-build" --target install >>"$WINDOWS_BUILD/googletest.log" 2>&1 \
+        || { cat "$WINDOWS_BUILD/googletest.log"; exit 1; }
+fi
+
+echo "== Building Tidelin for Windows"
+cmake -S "$TIDELIN_ROOT" -B "$WINDOWS_BUILD/tidelin" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+    -DTIDELIN_WINDOWS_PREFIX="$GTEST_PREFIX" -DTIDELIN_ENGINE_ONLY=ON >/dev/null
+cmake --build "$WINDOWS_BUILD/tidelin" --parallel "$(nproc)"
+BIN="$WINDOWS_BUILD/tidelin/bin"
+
+# The engine links no window system: the programs import nothing of one.
+for program in "$BIN"/*.exe; do
+    if x86_64-w64-mingw32-objdump -p "$program" | grep -iE 'DLL Name: (user32|gdi32|comctl32)'; then
+        echo "windows: $program imports a window-system library" >&2
+        exit 1
+    fi
+done
+
+# A Wine prefix of this user's own, made on first use (about 10 s); no display is needed.
+export WINEPREFIX="$WINDOWS_BUILD/wine-prefix-$(id -u)"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
+if [ ! -d "$WINEPREFIX" ]; then
+    echo "== Making the Wine prefix"
+    "$WINE" wineboot --init >/dev/null 2>&1
+    "$WINESERVER" -w
+fi
+
+echo "== Engine suite under Wine"
+"$WINE" "$BIN/tidelin_windows_tests.exe" "$@"
+
+echo "== Driver runs under Wine"
+bash "$TIDELIN_ROOT/tests/windows/driver_check.sh" "$WINE" "$BIN/tidelin-convert.exe"

@@ -1,0 +1,171 @@
+// The engine tests' shared pieces on Windows: a fresh folder per test in the temporary folder,
+// with TMP pointing at its "tmp" (GetTempPathW reads TMP first), and helpers for real files.
+// A mode without the owner write bit (0444) stands for the read-only attribute.
+// First: it tames the macros windows.h defines over names the engine uses.
+#include "win32_support.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "errors.h"
+#include "test_support.h"
+#include "win32_test_support.h"
+
+namespace tidelin::test {
+
+using fs::win32::Widen;
+
+namespace {
+
+// Removes a tree without ever following a reparse point: a link or junction is removed as
+// itself, whatever it leads to.
+void RemoveTree(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return;
+    }
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        ::DeleteFileW(path.c_str());
+        return;
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        WIN32_FIND_DATAW data{};
+        const HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &data);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = data.cFileName;
+                if (name != L"." && name != L"..") {
+                    RemoveTree(path + L"\\" + name);
+                }
+            } while (::FindNextFileW(search, &data));
+            ::FindClose(search);
+        }
+    }
+    ::RemoveDirectoryW(path.c_str());
+}
+
+std::wstring LongPath(const std::string& path) { return fs::win32::Win32Path(path); }
+
+}  // namespace
+
+void TempFolderTest::SetUp() {
+    wchar_t saved[32768];
+    const DWORD length = ::GetEnvironmentVariableW(L"TMP", saved, 32768);
+    hadTmpdir_ = length > 0 && length < 32768;
+    savedTmpdir_ = hadTmpdir_ ? fs::win32::Narrow(saved, length) : "";
+    std::string parent = parent_.empty() ? fs::TemporaryFolder() : parent_;
+    for (unsigned attempt = 0;; ++attempt) {
+        root_ = fs::JoinPath(parent, "tidelin-test-" + std::to_string(::GetCurrentProcessId()) +
+                                         "-" + std::to_string(::GetTickCount64() + attempt));
+        if (::CreateDirectoryW(LongPath(root_).c_str(), nullptr)) {
+            break;
+        }
+        ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS))
+            << "cannot create a test folder in " << parent;
+    }
+    tempDir_ = root_ + "\\tmp";
+    ASSERT_TRUE(::CreateDirectoryW(LongPath(tempDir_).c_str(), nullptr));
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"TMP", Widen(tempDir_).c_str()));
+}
+
+void TempFolderTest::TearDown() {
+    ::SetEnvironmentVariableW(L"TMP", hadTmpdir_ ? Widen(savedTmpdir_).c_str() : nullptr);
+    if (!root_.empty()) {
+        RemoveTree(LongPath(root_));
+    }
+}
+
+void EngineTest::SetUp() {
+    TempFolderTest::SetUp();
+    engine = std::make_unique<Engine>(host, log);
+    engine->ChooseWorkFile();
+    host.yields = 0;
+}
+
+void WriteFile(const std::string& path, const std::string& content, unsigned mode) {
+    const std::wstring wide = LongPath(path);
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        ::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path << " error " << ::GetLastError();
+    DWORD written = 0;
+    const BOOL ok = content.empty() || ::WriteFile(file, content.data(),
+                                                   static_cast<DWORD>(content.size()), &written,
+                                                   nullptr);
+    ::CloseHandle(file);
+    ASSERT_TRUE(ok && written == content.size()) << path;
+    if ((mode & 0200) == 0) {
+        ASSERT_TRUE(::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_READONLY));
+    }
+}
+
+std::string ReadFile(const std::string& path) {
+    const HANDLE file = ::CreateFileW(LongPath(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    std::string content;
+    char buffer[65536];
+    DWORD got = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        content.append(buffer, got);
+    }
+    ::CloseHandle(file);
+    return content;
+}
+
+void MakeSparseFile(const std::string& path, std::int64_t size) {
+    const HANDLE file = ::CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD ignored = 0;
+    ::DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+    LARGE_INTEGER end{};
+    end.QuadPart = size;
+    EXPECT_TRUE(::SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file));
+    ::CloseHandle(file);
+}
+
+std::uint32_t ModeOf(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesW(LongPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return 0xFFFFFFFF;
+    }
+    return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+}
+
+bool Exists(const std::string& path) {
+    return ::GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+DWORD AttributesOf(const std::string& path) {
+    return ::GetFileAttributesW(LongPath(path).c_str());
+}
+
+bool MakeLink(const std::string& link, const std::string& target, bool folder) {
+    const DWORD flags = (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) |
+                        SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+    if (!::CreateSymbolicLinkW(LongPath(link).c_str(), LongPath(target).c_str(), flags)) {
+        return false;
+    }
+    const DWORD attributes = AttributesOf(link);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+int ErrorNumberOf(const std::function<void()>& function) {
+    try {
+        function();
+    } catch (const EngineError& error) {
+        return error.Number();
+    }
+    return 0;
+}
+
+}  // namespace tidelin::test
