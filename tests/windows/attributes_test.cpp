@@ -4,8 +4,6 @@
 // First: it tames the macros windows.h defines over names the engine uses.
 #include "win32_support.h"
 
-#include <aclapi.h>
-
 #include "errors.h"
 #include "test_support.h"
 #include "win32_test_support.h"
@@ -142,42 +140,6 @@ TEST_F(EngineTest, Win32NamesBeyondAnyCodePageAndLongPathsWork) {
     // A name that is not UTF-8 is a bad file name, not some other file.
     EXPECT_EQ(ErrorNumberOf([&] { engine->ConvertWinToUnix(Path("bad\xFF.txt")); }),
               err::BadFileName);
-}
-
-TEST_F(EngineTest, Win32ReplacementKeepsTheAccessList) {
-    // An explicit, protected access list on the source: this user and everyone may read.
-    const std::string path = Path("shared.txt");
-    WriteFile(path, "a\r\n");
-    EXPLICIT_ACCESS_W access[2] = {};
-    ::BuildExplicitAccessWithNameW(&access[0], const_cast<wchar_t*>(L"CURRENT_USER"),
-                                   FILE_ALL_ACCESS, SET_ACCESS, NO_INHERITANCE);
-    ::BuildExplicitAccessWithNameW(&access[1], const_cast<wchar_t*>(L"EVERYONE"),
-                                   FILE_GENERIC_READ, SET_ACCESS, NO_INHERITANCE);
-    PACL acl = nullptr;
-    ASSERT_EQ(::SetEntriesInAclW(2, access, nullptr, &acl), static_cast<DWORD>(ERROR_SUCCESS));
-    const DWORD set = ::SetNamedSecurityInfoW(
-        const_cast<wchar_t*>(Win32Path(path).c_str()), SE_FILE_OBJECT,
-        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, acl,
-        nullptr);
-    ::LocalFree(acl);
-    ASSERT_EQ(set, static_cast<DWORD>(ERROR_SUCCESS));
-    const auto aceCount = [](const std::string& file) {
-        PACL dacl = nullptr;
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (::GetNamedSecurityInfoW(const_cast<wchar_t*>(Win32Path(file).c_str()),
-                                    SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                    &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
-            return -1;
-        }
-        const int count = dacl == nullptr ? -1 : dacl->AceCount;
-        ::LocalFree(descriptor);
-        return count;
-    };
-    const int before = aceCount(path);
-    ASSERT_GE(before, 1);
-    ASSERT_TRUE(engine->ConvertWinToUnix(path));
-    EXPECT_EQ(ReadFile(path), "a\n");
-    EXPECT_EQ(aceCount(path), before);
 }
 
 }  // namespace
