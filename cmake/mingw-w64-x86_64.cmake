@@ -20,9 +20,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # fresh Wine prefix) without the mingw DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# Only the system libraries the engine and its tests use; nothing of the window system.
-set(CMAKE_C_STANDARD_LIBRARIES "-ladvapi32 -lkernel32" CACHE STRING "" FORCE)
-set(CMAKE_CXX_STANDARD_LIBRARIES "-ladvapi32 -lkernel32" CACHE STRING "" FORCE)
+# No system library beyond the kernel's unless a target asks for it: nothing of the window
+# system reaches a program by default.
+set(CMAKE_C_STANDARD_LIBRARIES "-lkernel32" CACHE STRING "" FORCE)
+set(CMAKE_CXX_STANDARD_LIBRARIES "-lkernel32" CACHE STRING "" FORCE)
 
 # Test programs built here run under Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)

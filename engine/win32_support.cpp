@@ -46,11 +46,10 @@ std::wstring Win32Path(const std::string& path) {
             c = L'\\';
         }
     }
-    // Below the classic limit (less room for a file name in a new folder) no prefix is
-    // needed, and the path keeps the usual meaning of "." and "..".
-    if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0) {
+    if (wide.empty() || wide.rfind(L"\\\\?\\", 0) == 0) {
         return wide;
     }
+    // A relative path counts with the folder it is relative to.
     const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (needed == 0) {
         RaiseLastError();
@@ -61,6 +60,11 @@ std::wstring Win32Path(const std::string& path) {
         RaiseLastError();
     }
     full.resize(length);
+    // Below the classic limit (less room for a file name in a new folder) no prefix is
+    // needed, and the path is used as given.
+    if (full.size() < MAX_PATH - 12) {
+        return wide;
+    }
     if (full.rfind(L"\\\\", 0) == 0) {
         return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\...
     }
