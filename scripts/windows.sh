@@ -44,9 +44,14 @@ for program in "$BIN"/*.exe; do
 done
 
 # A Wine prefix of this user's own, made on first use (about 10 s); no display is needed.
+# Wine keeps its server's socket in TMPDIR and menu entries in HOME: both stay in the build
+# folder too, so that the run leaves nothing in the user's home or temporary folder.
 export WINEPREFIX="$WINDOWS_BUILD/wine-prefix-$(id -u)"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
+export HOME="$WINDOWS_BUILD/wine-home-$(id -u)"
+export TMPDIR="$HOME/tmp"
+mkdir -p "$TMPDIR"
 unset DISPLAY WAYLAND_DISPLAY
 trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
 if [ ! -d "$WINEPREFIX" ]; then
@@ -57,6 +62,8 @@ fi
 
 echo "== Engine suite under Wine"
 "$WINE" "$BIN/tidelin_windows_tests.exe" "$@"
+echo "== Engine suite under Wine, shuffled (a test must not depend on what ran before it)"
+"$WINE" "$BIN/tidelin_windows_tests.exe" --gtest_shuffle --gtest_random_seed=1207 --gtest_brief=1 "$@"
 
 echo "== Driver runs under Wine"
 bash "$TIDELIN_ROOT/tests/windows/driver_check.sh" "$WINE" "$BIN/tidelin-convert.exe"
