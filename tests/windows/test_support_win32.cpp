@@ -47,6 +47,26 @@ void RemoveTree(const std::wstring& path) {
 
 std::wstring LongPath(const std::string& path) { return fs::win32::Win32Path(path); }
 
+// Holds every test to leaving the process as it found it: the working folder and TMP.
+class ProcessStateGuard : public ::testing::EmptyTestEventListener {
+    static std::vector<std::wstring> Snapshot() {
+        std::vector<std::wstring> state(2, std::wstring(32768, L'\0'));
+        state[0].resize(::GetCurrentDirectoryW(32768, state[0].data()));
+        state[1].resize(::GetEnvironmentVariableW(L"TMP", state[1].data(), 32768));
+        return state;
+    }
+    void OnTestStart(const ::testing::TestInfo&) override { before_ = Snapshot(); }
+    void OnTestEnd(const ::testing::TestInfo&) override {
+        EXPECT_TRUE(Snapshot() == before_) << "the test did not put the working folder or TMP back";
+    }
+    std::vector<std::wstring> before_;
+};
+
+const bool guardInstalled = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ProcessStateGuard);
+    return true;
+}();
+
 }  // namespace
 
 void TempFolderTest::SetUp() {
@@ -70,10 +90,11 @@ void TempFolderTest::SetUp() {
 }
 
 void TempFolderTest::TearDown() {
-    ::SetEnvironmentVariableW(L"TMP", hadTmpdir_ ? Widen(savedTmpdir_).c_str() : nullptr);
-    if (!root_.empty()) {
-        RemoveTree(LongPath(root_));
+    if (root_.empty()) {
+        return;  // skipped before SetUp ran: nothing to put back
     }
+    ::SetEnvironmentVariableW(L"TMP", hadTmpdir_ ? Widen(savedTmpdir_).c_str() : nullptr);
+    RemoveTree(LongPath(root_));
 }
 
 void EngineTest::SetUp() {
