@@ -8,6 +8,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 WINDOWS_BUILD="${TIDELIN_WINDOWS_BUILD:-$TIDELIN_ROOT/build-windows}"
 TOOLCHAIN="$TIDELIN_ROOT/cmake/mingw-w64-x86_64.cmake"
+# Each step says how long the one before it took.
+step() { echo "== $1 (after ${SECONDS} s)"; }
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
@@ -19,7 +21,7 @@ fi
 # GoogleTest from Debian's source package, built once with the same toolchain.
 GTEST_PREFIX="$WINDOWS_BUILD/googletest"
 if [ ! -f "$GTEST_PREFIX/lib/libgtest.a" ]; then
-    echo "== Building GoogleTest for Windows"
+    step "Building GoogleTest for Windows"
     mkdir -p "$WINDOWS_BUILD"
     cmake -S /usr/src/googletest -B "$WINDOWS_BUILD/googletest-build" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
@@ -29,7 +31,7 @@ if [ ! -f "$GTEST_PREFIX/lib/libgtest.a" ]; then
         || { cat "$WINDOWS_BUILD/googletest.log"; exit 1; }
 fi
 
-echo "== Building Tidelin for Windows"
+step "Building Tidelin for Windows"
 cmake -S "$TIDELIN_ROOT" -B "$WINDOWS_BUILD/tidelin" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
     -DTIDELIN_WINDOWS_PREFIX="$GTEST_PREFIX" -DTIDELIN_ENGINE_ONLY=ON >/dev/null
 cmake --build "$WINDOWS_BUILD/tidelin" --parallel "$(nproc)"
@@ -55,15 +57,16 @@ mkdir -p "$TMPDIR"
 unset DISPLAY WAYLAND_DISPLAY
 trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
 if [ ! -d "$WINEPREFIX" ]; then
-    echo "== Making the Wine prefix"
+    step "Making the Wine prefix"
     "$WINE" wineboot --init >/dev/null 2>&1
     "$WINESERVER" -w
 fi
 
-echo "== Engine suite under Wine"
+step "Engine suite under Wine"
 "$WINE" "$BIN/tidelin_windows_tests.exe" "$@"
-echo "== Engine suite under Wine, shuffled (a test must not depend on what ran before it)"
+step "Engine suite under Wine, shuffled (a test must not depend on what ran before it)"
 "$WINE" "$BIN/tidelin_windows_tests.exe" --gtest_shuffle --gtest_random_seed=1207 --gtest_brief=1 "$@"
 
-echo "== Driver runs under Wine"
+step "Driver runs under Wine"
 bash "$TIDELIN_ROOT/tests/windows/driver_check.sh" "$WINE" "$BIN/tidelin-convert.exe"
+step "Windows build and tests done"
