@@ -28,6 +28,11 @@ Engine::Engine(EngineHost& host, MessageLog& log)
 Engine::~Engine() = default;
 
 void Engine::ChooseWorkFile() {
+    fs::RemoveStaleWorkFiles(fs::TemporaryFolder(), WorkFileName);
+    ChooseFreeWorkFileName();
+}
+
+void Engine::ChooseFreeWorkFileName() {
     const std::string base = fs::JoinPath(fs::TemporaryFolder(), WorkFileName);
     std::string candidate = base;
     std::int32_t counter = 0;
@@ -42,11 +47,16 @@ void Engine::ChooseWorkFile() {
     workFile_ = candidate;
 }
 
+void Engine::RemoveOwnWorkFile() noexcept {
+    if (ownWorkFile_.inode != 0) {
+        fs::RemoveIfSameFile(workFile_, ownWorkFile_);
+        ownWorkFile_ = fs::PathInfo();
+    }
+}
+
 void Engine::Unload() noexcept {
     files_.CloseAll();
-    if (!workFile_.empty()) {
-        fs::RemoveRegularFileQuietly(workFile_);
-    }
+    RemoveOwnWorkFile();
 }
 
 bool Engine::ConvertWinToUnix(const std::string& path) {
@@ -63,6 +73,7 @@ bool Engine::ConvertFile(const std::string& path, Direction direction) {
     // file with a control byte anywhere is skipped, and the source is never touched before
     // the whole file has been read.
     const bool testBinary = host_.SkipBinary();
+    // The state the content is read in: the source is replaced only while it still shows it.
     const fs::PathInfo before = fs::QueryPath(path);
     if (before.size > MaxFileSize || before.size < 0) {
         log_.Append(TooLargeEntryPrefix + path);
@@ -72,7 +83,7 @@ bool Engine::ConvertFile(const std::string& path, Direction direction) {
     bool binary = false;
     try {
         files_.Open(OpenFileTable::Source, [&] { return fs::File::OpenForReading(path); });
-        files_.Open(OpenFileTable::Work, [&] { return fs::File::CreateWorkFile(workFile_); });
+        files_.Open(OpenFileTable::Work, [&] { return CreateCopy(path, before); });
         binary = !CopyConverted(before, direction, testBinary, tested);
     } catch (const EngineError&) {
         // A binary file is skipped whatever failed on the way: finish its test first.
@@ -83,26 +94,79 @@ bool Engine::ConvertFile(const std::string& path, Direction direction) {
     }
     if (binary) {
         files_.CloseAll();
-        fs::RemoveRegularFileQuietly(workFile_);
+        RemoveOwnWorkFile();
         log_.Append(BinaryEntryPrefix + path);
         log_.ApplyWidthRule(host_.MeasureTwips(path));
         return false;
     }
 
-    files_.Get(OpenFileTable::Work).Sync();
-    files_.Close(OpenFileTable::Source);
-    files_.Close(OpenFileTable::Work);
-
-    // Read-only, hidden and system files are not overwritten: the converted content stays
-    // in the work file and the source keeps its own.
+    // Read-only, hidden and system files are not overwritten: the source keeps its content
+    // and the converted one is dropped.
     const fs::PathInfo current = fs::QueryPath(path);
     if (current.IsReadOnly() || current.IsHidden() || current.IsSystem() ||
         current.IsDirectory()) {
         throw EngineError(err::PathFileAccess,
                           "Системные, скрытые и файлы только для чтения не перезаписываются.");
     }
-    fs::ReplaceFile(workFile_, path, current);
+    PutInPlace(path, before);
     return true;
+}
+
+fs::File Engine::CreateCopy(const std::string& path, const fs::PathInfo& keep) {
+    fs::File copy = fs::File::CreateUnnamedBeside(path);
+    if (!copy.IsOpen()) {
+        return CreateNamedWorkFile();
+    }
+    fs::KeepOwner(copy, keep);
+    return copy;
+}
+
+fs::File Engine::CreateNamedWorkFile() {
+    RemoveOwnWorkFile();  // left over by a failed conversion of this run
+    for (int attempt = 0;; ++attempt) {
+        fs::File work = fs::File::CreateWorkFile(workFile_);
+        if (work.IsOpen()) {
+            ownWorkFile_ = work.Info();
+            return work;
+        }
+        // The name was taken since it was chosen: move on to a free one.
+        if (attempt == 100) {
+            throw EngineError(err::PathFileAccess,
+                              "Рабочий файл не создан: его имя всё время занимают.");
+        }
+        ChooseFreeWorkFileName();
+    }
+}
+
+void Engine::PutInPlace(const std::string& path, const fs::PathInfo& read) {
+    fs::File& source = files_.Get(OpenFileTable::Source);
+    const bool unnamed = ownWorkFile_.inode == 0;
+    if (unnamed) {
+        fs::File& copy = files_.Get(OpenFileTable::Work);
+        fs::KeepAttributes(copy, source, read);
+        copy.Sync();
+        files_.Close(OpenFileTable::Source);  // Windows renames over no open file
+        fs::PublishOver(copy, std::string(), path, read);
+    } else {
+        // The named work file must leave the shared temporary folder before it may get the
+        // source's owner and permissions.
+        std::string name;
+        fs::File copy =
+            fs::MoveBeside(std::move(files_.Get(OpenFileTable::Work)), workFile_, path, name);
+        ownWorkFile_ = fs::PathInfo();
+        try {
+            fs::KeepOwner(copy, read);
+            fs::KeepAttributes(copy, source, read);
+            copy.Sync();
+            files_.Close(OpenFileTable::Source);  // Windows renames over no open file
+            fs::PublishOver(copy, name, path, read);
+        } catch (const EngineError&) {
+            fs::RemoveIfSameFile(name, copy.Info());
+            throw;
+        }
+    }
+    files_.CloseAll();
+    fs::SyncFolderOf(path);
 }
 
 bool Engine::CopyConverted(const fs::PathInfo& before, Direction direction, bool testBinary,

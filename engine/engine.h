@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "filesystem.h"
 #include "host.h"
 #include "message_log.h"
 #include "open_files.h"
@@ -30,12 +31,16 @@ public:
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
-    // Load step: chooses WorkFile in the temporary folder, k5ywhqx or the first free one of
-    // k5ywhqx0, k5ywhqx1, ... Any entry of a candidate's name counts as taken.
+    // Load step: removes this user's work files that crashed runs left in the temporary folder,
+    // then chooses WorkFile there, k5ywhqx or the first free one of k5ywhqx0, k5ywhqx1, ...
+    // Any entry of a candidate's name counts as taken.
     void ChooseWorkFile();
+    // The named work file, used where a source's folder offers no unnamed files; otherwise a
+    // conversion writes into an unnamed file beside its source.
     const std::string& WorkFile() const { return workFile_; }
 
-    // Unload step: closes every open file and deletes a left-over work file. Never fails.
+    // Unload step: closes every open file and deletes a work file that this run created and
+    // left over (never another file found at its name). Never fails.
     void Unload() noexcept;
 
     // Rewrite `path` in place: CR LF to LF, or every line break to CR LF. True when the file
@@ -56,6 +61,14 @@ public:
 private:
     enum class Direction { WinToUnix, UnixToWin };
     bool ConvertFile(const std::string& path, Direction direction);
+    // The file the conversion writes into: unnamed beside the source, given the source's owner
+    // before anything is written; or, where that folder offers none, the named work file.
+    fs::File CreateCopy(const std::string& path, const fs::PathInfo& keep);
+    fs::File CreateNamedWorkFile();
+    // Puts the finished copy in the place of `path`, read in the state `read`.
+    void PutInPlace(const std::string& path, const fs::PathInfo& read);
+    void ChooseFreeWorkFileName();
+    void RemoveOwnWorkFile() noexcept;
     // Copies the open source into the open work file, converting it. Returns false as soon
     // as `testBinary` finds a control byte; `tested` counts the bytes found free of them.
     bool CopyConverted(const fs::PathInfo& before, Direction direction, bool testBinary,
@@ -68,6 +81,8 @@ private:
     MessageLog& log_;
     OpenFileTable files_;
     std::string workFile_;
+    // The named work file this run created and has not removed yet (inode 0: none).
+    fs::PathInfo ownWorkFile_;
     // Converted output is written to the work file in batches of about this size.
     static constexpr std::size_t OutputBatch = 1 << 20;
     // Chunk buffers, allocated once: a chunk in, and a batch plus up to twice a chunk (and a

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ struct PathInfo {
     std::uint32_t group = 0;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    std::uint64_t links = 0;
+    std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
+    std::int64_t changedNs = 0;   // change time (content, owner, permissions, attributes)
     // The attributes that protect a file from being overwritten. On Linux a read-only file
     // has its owner write bit clear, a hidden one a name beginning with ".", and anything
     // that is neither a regular file nor a folder counts as a system file. On Windows they
@@ -49,6 +53,11 @@ struct PathInfo {
 // Raises when it cannot be read.
 PathInfo QueryPath(const std::string& path);
 
+// Whether two looks show the same file in the same state: the same device and inode, size,
+// modification and change time. Any write, truncation, rename over it or change of its owner,
+// permissions or attributes in between makes them differ.
+bool SameFileState(const PathInfo& a, const PathInfo& b);
+
 // True when anything at all stands at `path`: a file, a folder, a link (dangling ones too).
 // Raises when the question cannot be answered (for example a folder on the way is unreadable).
 bool EntryExists(const std::string& path);
@@ -60,6 +69,8 @@ std::string BaseName(const std::string& path);
 class File {
 public:
     File() = default;
+    // Takes over an open descriptor (or -1, for a closed File).
+    explicit File(int fd) : fd_(fd) {}
     ~File();
     File(File&& other) noexcept;
     File& operator=(File&& other) noexcept;
@@ -70,8 +81,15 @@ public:
     // sockets, devices and folders are refused with an error before any byte is read.
     static File OpenForReading(const std::string& path);
 
-    // Creates the private work file (mode 0600) or empties an existing one. Never writes
-    // through a link; refuses anything that is not a regular file owned by this user.
+    // An unnamed file (mode 0600, this user's) in the folder of `path`: no other user or
+    // program can reach it until PublishOver gives it a name, and a crash leaves nothing
+    // behind. Locked while open, like the work file. A closed File when that folder's file
+    // system offers no unnamed files.
+    static File CreateUnnamedBeside(const std::string& path);
+
+    // Creates the named work file at `path` exclusively: mode 0600, never through an existing
+    // entry of any kind, and locked for as long as it is open, so that no start of the program
+    // takes it for a crashed run's left-over. A closed File when the name is taken.
     static File CreateWorkFile(const std::string& path);
 
     bool IsOpen() const { return fd_ >= 0; }
@@ -88,20 +106,67 @@ public:
     // Closes the file, ignoring any failure.
     void CloseQuietly() noexcept;
 
+    int Descriptor() const { return fd_; }
+
 private:
-    friend void ReplaceFile(const std::string&, const std::string&, const struct PathInfo&);
-    explicit File(int fd) : fd_(fd) {}
     int fd_ = -1;
 };
 
-// Puts the finished work file at `workPath` in the place of `target` in one step, giving it
-// the permission bits (and, where allowed, the owner and group) of `keep`. When the two lie
-// on different file systems the content is first copied to a new file beside `target`.
-// At no moment is `target` missing or partly written.
-void ReplaceFile(const std::string& workPath, const std::string& target, const PathInfo& keep);
+// Replacing a file with converted content, in these separable steps (a folder walk may run the
+// first steps for several files and flush them together):
+//   1. the copy is created beside the source (File::CreateUnnamedBeside) and KeepOwner runs on
+//      it before anything is written;
+//   2. the converted content is written, then KeepAttributes runs;
+//   3. the copy is flushed (File::Sync);
+//   4. PublishOver checks that the source is unchanged and puts the copy in its place;
+//   5. SyncFolderOf makes the new name durable.
+// At no moment is the source's path missing or partly written, and the copy gets the source's
+// owner, permissions and attributes only where no other user can reach it.
 
-// Deletes `path` when it is a regular file; does nothing otherwise and never raises.
-void RemoveRegularFileQuietly(const std::string& path) noexcept;
+// Gives `copy` the owner and group of `keep`. Error 70 when they cannot be kept.
+void KeepOwner(File& copy, const PathInfo& keep);
+
+// Gives `copy` the extended attributes of `source` (its access list among them) and the
+// permission bits of `keep`. Error 70 when the access list cannot be kept; other attributes
+// that this user may not set (security.* and trusted.* without privilege) are left out.
+void KeepAttributes(File& copy, File& source, const PathInfo& keep);
+
+// Puts `copy` in the place of `target` in one rename, when `target` still shows the state
+// `read` that its content was read in (error 57 otherwise, and `target` keeps the other
+// program's change). An unnamed copy first gets a fresh hidden name beside `target`; a named
+// one (`copyName`, beside `target`) is renamed as it is.
+void PublishOver(File& copy, const std::string& copyName, const std::string& target,
+                 const PathInfo& read);
+
+// Flushes the folder that holds `path`, so that a replacement in it survives a crash.
+void SyncFolderOf(const std::string& path);
+
+// Where the source's folder offers no unnamed files: moves the finished work file `work` (at
+// `workPath`) beside `target` under a fresh hidden name, copying it when the two lie on
+// different file systems, and returns it open with that name in `name`. The work file's name
+// is gone afterwards.
+File MoveBeside(File work, const std::string& workPath, const std::string& target,
+                std::string& name);
+
+// The hidden name the program gives its copies beside a source: ".k5ywhqx-" and six letters.
+bool IsCopyName(const std::string& name);
+
+// Deletes `path` when it is still the file `id` (same device and inode); never raises.
+void RemoveIfSameFile(const std::string& path, const PathInfo& id) noexcept;
+
+// Deletes `path` when it is this user's crash left-over: a regular file owned by this user,
+// with one link, that no running instance holds locked, and of mode 0600 unless `anyMode`
+// (a copy beside its source may already carry the source's permissions). Never raises.
+void RemoveIfStale(const std::string& path, bool anyMode = false) noexcept;
+
+// Deletes the crash left-overs (as RemoveIfStale) among the work files in `folder`: the
+// entries named `baseName` or `baseName` and digits. Never raises.
+void RemoveStaleWorkFiles(const std::string& folder, const std::string& baseName) noexcept;
+
+// Run just before a copy is published, so that tests can change the source at that moment.
+void SetBeforePublishHook(std::function<void(const std::string& target)> hook);
+// Makes every folder look as if it offered no unnamed files (for tests of the other way).
+void SetUnnamedFilesOffered(bool offered);
 
 struct FolderEntry {
     std::string name;
@@ -112,11 +177,13 @@ struct FolderEntry {
 // Raises when the folder cannot be opened.
 std::vector<FolderEntry> ListFolder(const std::string& path);
 
-// The folder for temporary files: TMPDIR when set and not empty, otherwise /tmp.
+// The folder for temporary files: TMPDIR when set and not empty, otherwise /tmp (on Windows
+// the folder GetTempPathW names).
 std::string TemporaryFolder();
 
 // Keeps a second copy of the program (per user and temporary folder) from running at the
-// same time. The lock dies with the process, so a crashed instance leaves nothing locked.
+// same time. The lock dies with the process, so a crashed instance leaves nothing locked;
+// its file is removed when the lock is released.
 class InstanceLock {
 public:
     enum class State { Acquired, HeldElsewhere, Unavailable };
@@ -128,10 +195,16 @@ public:
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
+    // Locks a file in a private place of this user's: $XDG_RUNTIME_DIR when set, otherwise
+    // ~/.cache/tidelin (a folder only the user may write), named after the temporary folder.
+    // On Windows a named mutex in the session's Local\ namespace, keyed by the temporary folder.
     static InstanceLock Acquire();
     State GetState() const { return state_; }
 
 private:
+    void Release() noexcept;
+    int folder_ = -1;  // the private folder, kept open to remove the lock file at the end
+    std::string name_;
     int fd_ = -1;
     State state_ = State::Unavailable;
 };

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,13 +11,15 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "errors.h"
 #include "filesystem.h"
+#include "posix_internal.h"
 
 namespace tidelin::fs {
 
-namespace {
+namespace posix {
 
 PathInfo FromStat(const struct stat& st) {
     PathInfo info;
@@ -33,24 +36,15 @@ PathInfo FromStat(const struct stat& st) {
     info.group = st.st_gid;
     info.device = st.st_dev;
     info.inode = st.st_ino;
+    info.links = st.st_nlink;
+    const auto nanoseconds = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+    };
+    info.modifiedNs = nanoseconds(st.st_mtim);
+    info.changedNs = nanoseconds(st.st_ctim);
     info.readOnly = info.kind == EntryKind::Regular && (info.mode & 0200) == 0;
     info.system = info.kind == EntryKind::Other;
     return info;
-}
-
-[[noreturn]] void RaiseNotRegular(EntryKind kind) {
-    if (kind == EntryKind::Directory) {
-        throw EngineError(err::PathFileAccess, "Это папка, а не файл.");
-    }
-    throw EngineError(err::PathFileAccess,
-                      "Системные файлы (ссылки, каналы, устройства) не изменяются.");
-}
-
-
-// A hidden entry is one whose name begins with ".".
-bool IsHiddenName(const std::string& path) {
-    const std::string name = BaseName(path);
-    return !name.empty() && name[0] == '.';
 }
 
 void CloseFd(int fd) noexcept {
@@ -70,65 +64,60 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-// Copies the whole content of `from` (read from its start) into `to`.
-void CopyContent(int from, int to) {
-    off_t inOffset = 0;
-    for (;;) {
-        const ssize_t copied = ::copy_file_range(from, &inOffset, to, nullptr, 1 << 30, 0);
-        if (copied > 0) {
-            continue;
-        }
-        if (copied == 0) {
-            return;
-        }
-        if (errno == EINTR) {
-            continue;
-        }
-        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
-            RaiseSystemError(errno);
-        }
-        break;  // not offered between these file systems: copy through a buffer
+std::string NewCopyName() {
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    unsigned char random[6] = {};
+    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+        RaiseSystemError(errno);
     }
-    std::unique_ptr<char[]> buffer(new char[1 << 20]);
-    for (;;) {
-        const ssize_t got = ::pread(from, buffer.get(), 1 << 20, inOffset);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            RaiseSystemError(errno);
-        }
-        if (got == 0) {
-            return;
-        }
-        ssize_t done = 0;
-        while (done < got) {
-            const ssize_t put = ::write(to, buffer.get() + done, static_cast<size_t>(got - done));
-            if (put < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                RaiseSystemError(errno);
-            }
-            done += put;
-        }
-        inOffset += got;
+    std::string name = CopyNamePrefix;
+    for (const unsigned char r : random) {
+        name += letters[r % (sizeof letters - 1)];
     }
+    return name;
 }
 
-// Gives the open file the owner, group and permission bits of `keep`. Changing the owner
-// needs privileges the user usually lacks, so only the permission bits must succeed.
-void ApplyOwnerAndMode(int fd, const PathInfo& keep) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        RaiseSystemError(errno);
+int CreateExclusiveLocked(const std::string& path) {
+    const int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const int fd = ::open(path.c_str(), flags, 0600);
+    if (fd < 0) {
+        return -1;
     }
-    if (st.st_uid != keep.owner || st.st_gid != keep.group) {
-        (void)::fchown(fd, keep.owner, keep.group);
+    // Between the creation and the lock another start may have removed the file as stale:
+    // then the name no longer leads to it, and it counts as taken.
+    struct stat opened {};
+    struct stat named {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &opened) != 0 ||
+        ::lstat(path.c_str(), &named) != 0 || opened.st_ino != named.st_ino ||
+        opened.st_dev != named.st_dev) {
+        ::close(fd);
+        errno = EEXIST;
+        return -1;
     }
-    if (::fchmod(fd, keep.mode) != 0) {
-        RaiseSystemError(errno);
+    return fd;
+}
+
+}  // namespace posix
+
+namespace {
+
+using posix::CloseFd;
+using posix::FromStat;
+
+bool unnamedFilesOffered = true;
+
+[[noreturn]] void RaiseNotRegular(EntryKind kind) {
+    if (kind == EntryKind::Directory) {
+        throw EngineError(err::PathFileAccess, "Это папка, а не файл.");
     }
+    throw EngineError(err::PathFileAccess,
+                      "Системные файлы (ссылки, каналы, устройства) не изменяются.");
+}
+
+// A hidden entry is one whose name begins with ".".
+bool IsHiddenName(const std::string& path) {
+    const std::string name = BaseName(path);
+    return !name.empty() && name[0] == '.';
 }
 
 }  // namespace
@@ -141,6 +130,11 @@ PathInfo QueryPath(const std::string& path) {
     PathInfo info = FromStat(st);
     info.hidden = IsHiddenName(path);
     return info;
+}
+
+bool SameFileState(const PathInfo& a, const PathInfo& b) {
+    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           a.modifiedNs == b.modifiedNs && a.changedNs == b.changedNs;
 }
 
 bool EntryExists(const std::string& path) {
@@ -203,30 +197,32 @@ File File::OpenForReading(const std::string& path) {
     return file;
 }
 
+File File::CreateUnnamedBeside(const std::string& path) {
+    if (!unnamedFilesOffered) {
+        return File();
+    }
+    const int fd = ::open(posix::FolderOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        // Once it has a name, the lock tells a walk that it belongs to a running conversion.
+        ::flock(fd, LOCK_EX | LOCK_NB);
+        return File(fd);
+    }
+    // EISDIR: a kernel that does not know unnamed files at all.
+    if (errno == EOPNOTSUPP || errno == EISDIR) {
+        return File();
+    }
+    RaiseSystemError(errno);
+}
+
 File File::CreateWorkFile(const std::string& path) {
-    const int fd = ::open(path.c_str(),
-                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        if (errno == ELOOP || errno == EISDIR || errno == ENXIO) {
-            throw EngineError(err::PathFileAccess,
-                              "Рабочий файл не создан: на его месте папка, ссылка или "
-                              "особый файл.");
-        }
-        RaiseSystemError(errno);
+    const int fd = posix::CreateExclusiveLocked(path);
+    if (fd >= 0) {
+        return File(fd);
     }
-    File file(fd);
-    const PathInfo info = file.Info();
-    if (info.kind != EntryKind::Regular || info.owner != ::geteuid()) {
-        throw EngineError(err::PathFileAccess,
-                          "Рабочий файл не создан: на его месте чужой или особый файл.");
+    if (errno == EEXIST) {
+        return File();
     }
-    if (::ftruncate(fd, 0) != 0) {
-        RaiseSystemError(errno);
-    }
-    if ((info.mode & 0777) != 0600 && ::fchmod(fd, 0600) != 0) {
-        RaiseSystemError(errno);
-    }
-    return file;
+    RaiseSystemError(errno);
 }
 
 PathInfo File::Info() const {
@@ -290,55 +286,57 @@ void File::CloseQuietly() noexcept {
     fd_ = -1;
 }
 
-void ReplaceFile(const std::string& workPath, const std::string& target, const PathInfo& keep) {
-    const int workFd = ::open(workPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (workFd < 0) {
-        RaiseSystemError(errno);
-    }
-    File work(workFd);
-    const PathInfo workInfo = work.Info();
-    if (workInfo.kind != EntryKind::Regular || workInfo.owner != ::geteuid()) {
-        throw EngineError(err::PathFileAccess, "Рабочий файл подменён.");
-    }
-    ApplyOwnerAndMode(workFd, keep);
-    if (::rename(workPath.c_str(), target.c_str()) == 0) {
-        work.Close();
-        return;
-    }
-    if (errno != EXDEV) {
-        RaiseSystemError(errno);
-    }
-
-    // Different file systems: build the new content beside the target, then rename it over.
-    std::string temp = FolderOf(target) + "/.k5ywhqx-XXXXXX";
-    const int tempFd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (tempFd < 0) {
-        RaiseSystemError(errno);
-    }
-    File copy(tempFd);
-    try {
-        CopyContent(workFd, tempFd);
-        ApplyOwnerAndMode(tempFd, keep);
-        copy.Sync();
-        copy.Close();
-        if (::rename(temp.c_str(), target.c_str()) != 0) {
-            RaiseSystemError(errno);
-        }
-    } catch (...) {
-        copy.CloseQuietly();
-        ::unlink(temp.c_str());
-        throw;
-    }
-    work.CloseQuietly();
-    ::unlink(workPath.c_str());
+bool IsCopyName(const std::string& name) {
+    const std::string prefix = posix::CopyNamePrefix;
+    return name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0;
 }
 
-void RemoveRegularFileQuietly(const std::string& path) noexcept {
+void RemoveIfSameFile(const std::string& path, const PathInfo& id) noexcept {
+    // Only the file's owner may remove or replace it in a sticky folder such as /tmp, so the
+    // name cannot be turned to another file between the look and the unlink.
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == id.device &&
+        st.st_ino == id.inode) {
         ::unlink(path.c_str());
     }
 }
+
+void RemoveIfStale(const std::string& path, bool anyMode) noexcept {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    struct stat opened {};
+    struct stat named {};
+    // A running instance holds its work file locked; the lock is held here until the unlink,
+    // so that no instance can take the file up meanwhile.
+    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == ::geteuid() &&
+        (anyMode || (opened.st_mode & 07777) == 0600) && opened.st_nlink == 1 &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+        named.st_ino == opened.st_ino && named.st_dev == opened.st_dev) {
+        ::unlink(path.c_str());
+    }
+    ::close(fd);
+}
+
+void RemoveStaleWorkFiles(const std::string& folder, const std::string& baseName) noexcept {
+    std::vector<FolderEntry> entries;
+    try {
+        entries = ListFolder(folder);
+    } catch (...) {
+        return;  // nothing can be cleaned where nothing can be listed
+    }
+    const std::string prefix = folder == "/" ? folder : folder + '/';
+    for (const FolderEntry& entry : entries) {
+        const std::string& name = entry.name;
+        if (name.compare(0, baseName.size(), baseName) == 0 &&
+            name.find_first_not_of("0123456789", baseName.size()) == std::string::npos) {
+            RemoveIfStale(prefix + name);
+        }
+    }
+}
+
+void SetUnnamedFilesOffered(bool offered) { unnamedFilesOffered = offered; }
 
 std::vector<FolderEntry> ListFolder(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -386,45 +384,6 @@ std::string TemporaryFolder() {
         folder.pop_back();
     }
     return folder;
-}
-
-InstanceLock::~InstanceLock() { CloseFd(fd_); }
-
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept : fd_(other.fd_), state_(other.state_) {
-    other.fd_ = -1;
-    other.state_ = State::Unavailable;
-}
-
-InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
-    if (this != &other) {
-        CloseFd(fd_);
-        fd_ = other.fd_;
-        state_ = other.state_;
-        other.fd_ = -1;
-        other.state_ = State::Unavailable;
-    }
-    return *this;
-}
-
-InstanceLock InstanceLock::Acquire() {
-    InstanceLock lock;
-    std::string folder = TemporaryFolder();
-    if (folder != "/") {
-        folder += '/';
-    }
-    const std::string path = folder + "tidelin-" + std::to_string(::geteuid()) + ".lock";
-    lock.fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (lock.fd_ < 0) {
-        return lock;
-    }
-    if (::flock(lock.fd_, LOCK_EX | LOCK_NB) == 0) {
-        lock.state_ = State::Acquired;
-    } else {
-        lock.state_ = errno == EWOULDBLOCK ? State::HeldElsewhere : State::Unavailable;
-        CloseFd(lock.fd_);
-        lock.fd_ = -1;
-    }
-    return lock;
 }
 
 }  // namespace tidelin::fs

@@ -1,13 +1,14 @@
 // Windows implementation of the engine's file-system layer. Paths are UTF-8 at the engine's
 // boundary and UTF-16 at every Win32 call, so any name Windows can hold works. Read-only,
 // hidden and system are the files' own attributes; reparse points (links, junctions) are
-// system entries and are never followed. The work file and the replacement of a source are
-// in filesystem_win32_replace.cpp.
+// system entries and are never followed. Putting converted content in a source's place is in
+// replacement_win32.cpp, the single-instance lock in instance_lock_win32.cpp.
 #include <io.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "errors.h"
@@ -17,6 +18,7 @@
 namespace tidelin::fs {
 
 using win32::Handle;
+using win32::HandleOf;
 using win32::RaiseLastError;
 using win32::Win32Path;
 
@@ -33,8 +35,6 @@ constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELET
     throw EngineError(err::PathFileAccess,
                       "Системные файлы (ссылки, каналы, устройства) не изменяются.");
 }
-
-HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
 
 }  // namespace
 
@@ -54,6 +54,11 @@ PathInfo QueryPath(const std::string& path) {
         win32::RaiseWin32Error(error);
     }
     return win32::FromAttributes(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow);
+}
+
+bool SameFileState(const PathInfo& a, const PathInfo& b) {
+    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           a.modifiedNs == b.modifiedNs && a.changedNs == b.changedNs;
 }
 
 bool EntryExists(const std::string& path) {
@@ -112,6 +117,37 @@ File File::OpenForReading(const std::string& path) {
         RaiseNotRegular(opened.kind);
     }
     return file;
+}
+
+File File::CreateUnnamedBeside(const std::string&) {
+    return File();  // Windows has no unnamed files: the named work file is moved beside
+}
+
+File File::CreateWorkFile(const std::string& path) {
+    const std::wstring wide = Win32Path(path);
+    std::vector<std::uint8_t> acl = win32::PrivateAcl();
+    SECURITY_DESCRIPTOR descriptor{};
+    ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    ::SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<ACL*>(acl.data()), FALSE);
+    ::SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+    SECURITY_ATTRIBUTES security{sizeof security, &descriptor, FALSE};
+    // Created exclusively and hidden, only this user may reach it, and while it is open no
+    // other program may read or write it (which marks it as in use); it may only be deleted,
+    // as the program itself does through another handle.
+    Handle handle(win32::OpenEntry(wide, GENERIC_READ | GENERIC_WRITE | DELETE | READ_CONTROL |
+                                             WRITE_DAC | WRITE_OWNER,
+                                   FILE_SHARE_DELETE, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
+                                   &security));
+    if (!handle.IsValid()) {
+        const DWORD error = ::GetLastError();
+        // A folder or a file waiting to be deleted at that name answers "access denied".
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+            (error == ERROR_ACCESS_DENIED && EntryExists(path))) {
+            return File();
+        }
+        win32::RaiseWin32Error(error);
+    }
+    return File(win32::AdoptHandle(handle));
 }
 
 PathInfo File::Info() const { return win32::InfoOf(HandleOf(fd_)); }
@@ -176,24 +212,6 @@ void File::CloseQuietly() noexcept {
         ::_close(fd_);
     }
     fd_ = -1;
-}
-
-void RemoveRegularFileQuietly(const std::string& path) noexcept {
-    try {
-        const std::wstring wide = Win32Path(path);
-        const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES ||
-            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
-                           FILE_ATTRIBUTE_DEVICE)) != 0) {
-            return;
-        }
-        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            ::SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-        }
-        ::DeleteFileW(wide.c_str());
-    } catch (const EngineError&) {
-        // a path that cannot be spelled for Windows names no file of ours
-    }
 }
 
 std::vector<FolderEntry> ListFolder(const std::string& path) {

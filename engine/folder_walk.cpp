@@ -13,11 +13,29 @@ namespace tidelin {
 namespace {
 
 const char* const ErrorEntryPrefix = "!_ Ошибка ";
+const char* const StoppedEntryPrefix = "!_  Остановлено пользователем: ";
+
+// Logs a failure in the walk's error-entry form; the walk goes on.
+void LogFailure(Engine& engine, const EngineError& error, const std::string& path) {
+    engine.Log().Append(ErrorEntryPrefix + std::to_string(error.Number()) + ' ' +
+                        error.Description() + " - " + path);
+    try {
+        engine.Log().ApplyWidthRule(engine.Host().MeasureTwips(path));
+    } catch (const EngineError&) {
+        // a path too wide to record keeps the widest one recorded so far
+    }
+}
 
 // Converts one file of the walk; a failure becomes an error entry and the walk goes on.
 void ConvertInWalk(Engine& engine, const std::string& folder, const std::string& name,
                    const std::string& walkMode) {
     const std::string path = fs::JoinPath(folder, name);
+    if (fs::IsCopyName(name)) {
+        // The program's own copy beside a source: a crashed run's is removed, another running
+        // instance's is left to it. Neither is converted.
+        fs::RemoveIfStale(path, true);
+        return;
+    }
     try {
         if (walkMode == "Win-Unix") {
             engine.ConvertWinToUnix(path);
@@ -26,24 +44,17 @@ void ConvertInWalk(Engine& engine, const std::string& folder, const std::string&
         }
     } catch (const EngineError& error) {
         engine.CloseAllFiles();
-        engine.Log().Append(ErrorEntryPrefix + std::to_string(error.Number()) + ' ' +
-                            error.Description() + " - " + path);
-        try {
-            engine.Log().ApplyWidthRule(engine.Host().MeasureTwips(path));
-        } catch (const EngineError&) {
-            // a path too wide to record keeps the widest one recorded so far
-        }
+        LogFailure(engine, error, path);
     }
 }
 
 }  // namespace
 
 std::string NormaliseWalkFolder(const std::string& folder) {
-    const auto first = folder.find_first_not_of(' ');
-    if (first == std::string::npos) {
+    if (folder.empty()) {
         return {};
     }
-    std::string path = folder.substr(first, folder.find_last_not_of(' ') - first + 1);
+    std::string path = folder;
     if (path.back() == fs::PathSeparator) {
         path.pop_back();
     }
@@ -75,6 +86,7 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, const std::str
         std::size_t next = 0;
     };
     std::vector<Frame> stack;
+    bool stopped = false;
     const auto enter = [&](std::string path) {
         Frame frame{std::move(path), {}, 0};
         std::vector<fs::FolderEntry> entries;
@@ -82,21 +94,29 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, const std::str
             // The whole listing is read before any file is converted, so a replaced file
             // cannot come back in the enumeration. A link is never a subfolder.
             entries = fs::ListFolder(frame.path);
-        } catch (const EngineError&) {
-            return;  // a folder that cannot be read leaves no trace
+        } catch (const EngineError& error) {
+            // A folder that cannot be listed (no permission, a path too long to open) is one
+            // entry; the walk goes on without what lies below it.
+            LogFailure(engine, error, frame.path);
+            return;
         }
         for (fs::FolderEntry& entry : entries) {
             if (entry.isDirectory) {
                 frame.subfolders.push_back(std::move(entry.name));
+            } else if (engine.Host().StopRequested()) {
+                engine.Log().Append(StoppedEntryPrefix + frame.path);
+                stopped = true;
+                return;
             } else {
                 ConvertInWalk(engine, frame.path, entry.name, walkMode);
+                engine.Host().FileDone();
             }
         }
         stack.push_back(std::move(frame));
     };
 
     enter(root);
-    while (!stack.empty()) {
+    while (!stopped && !stack.empty()) {
         Frame& top = stack.back();
         if (top.next == top.subfolders.size()) {
             stack.pop_back();

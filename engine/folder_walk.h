@@ -11,12 +11,13 @@ class Engine;
 // Converts every file of `folder` and of all its subfolders, depth-first, a folder's files
 // before its subfolders, in byte order of the names. `walkMode` is "Win-Unix" or "Unix-Win";
 // any other mode converts nothing. A file that fails is logged as an error entry and the walk
-// goes on; nothing reaches the caller.
+// goes on; nothing reaches the caller. Between two files the host may end the walk
+// (EngineHost::StopRequested); it then logs one entry naming the folder it was in.
 void ConvertFolderTree(Engine& engine, const std::string& folder, const std::string& walkMode);
 
-// The chosen folder as the walk uses it: blanks trimmed at both ends and one trailing
-// separator ("/", on Windows "\") removed. Empty when there is nothing to walk: no path, no
-// separator left, or the root itself (on Windows a drive root).
+// The chosen folder as the walk uses it: exactly as chosen (a name may end in a blank), with
+// one trailing separator ("/", on Windows "\") removed. Empty when there is nothing to walk:
+// no path, no separator left, or the root itself (on Windows a drive root).
 std::string NormaliseWalkFolder(const std::string& folder);
 
 }  // namespace tidelin

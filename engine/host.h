@@ -16,6 +16,11 @@ public:
     virtual float MeasureTwips(const std::string& text) = 0;
     // Lets the window system process pending events; called once per chunk of work.
     virtual void Yield() = 0;
+
+    // A folder walk calls this after each file, whether it was converted, skipped or failed.
+    virtual void FileDone() {}
+    // A folder walk asks this between two files, never during one: true ends the walk there.
+    virtual bool StopRequested() { return false; }
 };
 
 }  // namespace tidelin

@@ -3,8 +3,11 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <aclapi.h>
+
 #include <climits>
 #include <cstdint>
+#include <cstring>
 
 #include "errors.h"
 
@@ -39,8 +42,11 @@ std::string Narrow(const wchar_t* text, std::size_t length) {
     return narrow;
 }
 
-std::wstring Win32Path(const std::string& path) {
-    std::wstring wide = Widen(path);
+namespace {
+
+// `wide` with "/" turned into "\", and its absolute form (with the "\\?\" prefix when it is
+// too long for the classic limit, less room for a file name in a new folder).
+std::wstring Absolute(std::wstring& wide) {
     for (wchar_t& c : wide) {
         if (c == L'/') {
             c = L'\\';
@@ -49,7 +55,6 @@ std::wstring Win32Path(const std::string& path) {
     if (wide.empty() || wide.rfind(L"\\\\?\\", 0) == 0) {
         return wide;
     }
-    // A relative path counts with the folder it is relative to.
     const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (needed == 0) {
         RaiseLastError();
@@ -60,15 +65,27 @@ std::wstring Win32Path(const std::string& path) {
         RaiseLastError();
     }
     full.resize(length);
-    // Below the classic limit (less room for a file name in a new folder) no prefix is
-    // needed, and the path is used as given.
     if (full.size() < MAX_PATH - 12) {
-        return wide;
+        return full;
     }
     if (full.rfind(L"\\\\", 0) == 0) {
         return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\...
     }
     return L"\\\\?\\" + full;
+}
+
+}  // namespace
+
+std::wstring Win32Path(const std::string& path) {
+    std::wstring wide = Widen(path);
+    std::wstring full = Absolute(wide);
+    // A path within the classic limit is used as given, with the usual meaning of its parts.
+    return full.rfind(L"\\\\?\\", 0) == 0 ? full : wide;
+}
+
+std::wstring FullPath(const std::string& path) {
+    std::wstring wide = Widen(path);
+    return Absolute(wide);
 }
 
 void RaiseWin32Error(DWORD code) {
@@ -118,6 +135,13 @@ void RaiseWin32Error(DWORD code) {
     throw EngineError(number, DescribeError(number));
 }
 
+namespace {
+
+// 100-nanosecond ticks since 1601 to nanoseconds since 1970.
+std::int64_t TicksToNs(std::int64_t ticks) { return (ticks - 116444736000000000LL) * 100; }
+
+}  // namespace
+
 PathInfo FromAttributes(DWORD attributes, DWORD sizeHigh, DWORD sizeLow) {
     PathInfo info;
     if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
@@ -150,6 +174,12 @@ PathInfo InfoOf(HANDLE handle) {
     info = FromAttributes(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow);
     info.device = data.dwVolumeSerialNumber;
     info.inode = (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow;
+    info.links = data.nNumberOfLinks;
+    FILE_BASIC_INFO times{};
+    if (::GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times)) {
+        info.modifiedNs = TicksToNs(times.LastWriteTime.QuadPart);
+        info.changedNs = TicksToNs(times.ChangeTime.QuadPart);
+    }
     return info;
 }
 
@@ -167,6 +197,72 @@ HANDLE OpenEntry(const std::wstring& path, DWORD access, DWORD share, DWORD disp
     return ::CreateFileW(path.c_str(), access, share, security, disposition,
                          flags | FILE_FLAG_OPEN_REPARSE_POINT,
                          nullptr);
+}
+
+
+std::vector<std::uint8_t> TokenPart(TOKEN_INFORMATION_CLASS part) {
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+        RaiseLastError();
+    }
+    const Handle token(raw);
+    DWORD size = 0;
+    ::GetTokenInformation(token.Get(), part, nullptr, 0, &size);
+    std::vector<std::uint8_t> buffer(size);
+    if (size == 0 || !::GetTokenInformation(token.Get(), part, buffer.data(), size, &size)) {
+        RaiseLastError();
+    }
+    return buffer;
+}
+
+std::vector<std::uint8_t> PrivateAcl() {
+    std::vector<std::uint8_t> user = TokenPart(TokenUser);
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    const DWORD size = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + ::GetLengthSid(sid);
+    std::vector<std::uint8_t> acl(size);
+    auto* list = reinterpret_cast<ACL*>(acl.data());
+    if (!::InitializeAcl(list, size, ACL_REVISION) ||
+        !::AddAccessAllowedAce(list, ACL_REVISION, FILE_ALL_ACCESS, sid)) {
+        RaiseLastError();
+    }
+    return acl;
+}
+
+bool OwnedByUser(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                          nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    std::vector<std::uint8_t> user = TokenPart(TokenUser);
+    std::vector<std::uint8_t> defaultOwner = TokenPart(TokenOwner);
+    const bool mine =
+        ::EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid) ||
+        ::EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(defaultOwner.data())->Owner);
+    ::LocalFree(descriptor);
+    return mine;
+}
+
+DWORD RenameTo(HANDLE file, const std::wstring& target, bool replace) {
+    const std::size_t bytes = target.size() * sizeof(wchar_t);
+    std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = replace ? TRUE : FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(bytes);
+    std::memcpy(rename->FileName, target.data(), bytes);
+    if (!::SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size()))) {
+        return ::GetLastError();
+    }
+    return ERROR_SUCCESS;
+}
+
+void DeleteOpenFile(HANDLE file) noexcept {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
 }  // namespace tidelin::fs::win32

@@ -1,53 +1,30 @@
 #!/usr/bin/env bash
 # Starts the built program under a real X server and window manager and checks what a user
-# sees: one window titled Tidelin that can be minimised but not maximised, a second start
-# that ends at once without a second window, and a close through the window manager that
-# removes a left-over work file and ends the program.
+# sees: one window titled Tidelin that can be minimised but not maximised, a start that
+# removes the user's stale work files, a second start that ends at once without a second
+# window, a close through the window manager that ends the program and leaves alone a file it
+# did not create, and a start that refuses to run without its lock.
 set -uo pipefail
 program="$1"
 
-work="$(mktemp -d)"
-export TMPDIR="$work"
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/x_session.sh"
+start_desktop
 
-fail=0
-check() { if [ "$2" = 0 ]; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
-wait_for() {  # wait_for SECONDS COMMAND...
-    local until=$((SECONDS + $1)); shift
-    while ! "$@" >/dev/null 2>&1; do
-        [ $SECONDS -ge $until ] && return 1
-        sleep 0.1
-    done
-}
+one_window() { [ "$(count_windows Tidelin)" = 1 ]; }
 
-# A display of our own.
-exec 3<> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 10 test -s "$work/display" || { echo "FAILED: Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 10 wmctrl -m || { echo "FAILED: the window manager did not start"; exit 1; }
-
-tidelin_windows() { wmctrl -l | awk '{ $1=$2=$3=""; sub(/^ +/, ""); print }' | grep -cx 'Tidelin'; }
-one_window() { [ "$(tidelin_windows)" = 1 ]; }
+# Work files of crashed runs: the user's own (mode 0600) go at the start, others stay.
+install -m 600 /dev/null "$work/k5ywhqx0"
+install -m 644 /dev/null "$work/k5ywhqx1"
 
 "$program" >"$work/first.log" 2>&1 &
 first=$!
 pids+=($first)
 wait_for 15 one_window
 check "the program shows one window titled Tidelin" $?
+check "a stale work file of the user's own is removed at the start" $([ ! -e "$work/k5ywhqx0" ]; echo $?)
+check "a work-file name of another mode is left alone" $([ -e "$work/k5ywhqx1" ]; echo $?)
 
-id="$(wmctrl -l | awk '$NF == "Tidelin" { print $1; exit }')"
+id="$(window_id Tidelin)"
 actions="$(xprop -id "$id" _NET_WM_ALLOWED_ACTIONS 2>/dev/null)"
 echo "$actions" | grep -q '_NET_WM_ACTION_MINIMIZE'
 check "the window can be minimised" $?
@@ -65,13 +42,26 @@ one_window
 check "a second start shows no second window" $?
 check "a second start leaves the first running" $(kill -0 $first 2>/dev/null; echo $?)
 
-# A work file left over by a conversion that failed midway.
-echo "left over" >"$work/k5ywhqx"
+# A file that appeared at the work file's name: not the program's to delete.
+echo "not ours" >"$work/k5ywhqx"
 wmctrl -c Tidelin
 wait_for 10 bash -c "! kill -0 $first"
 check "closing the window through the window manager ends the program" $?
 wait $first
 check "the program ends with status 0" $?
-check "the left-over work file is removed" $([ ! -e "$work/k5ywhqx" ]; echo $?)
+check "a file the program did not create is left at the work file's name" $([ -e "$work/k5ywhqx" ]; echo $?)
+
+# A lock folder that others may write: the program says so and does not run unlocked.
+mkdir -m 777 "$work/shared-runtime"
+XDG_RUNTIME_DIR="$work/shared-runtime" "$program" >"$work/unlocked.log" 2>&1 &
+unlocked=$!
+pids+=($unlocked)
+wait_for 15 one_window
+check "without its lock the program shows a message" $?
+wmctrl -c Tidelin
+wait_for 10 bash -c "! kill -0 $unlocked"
+wait $unlocked
+status=$?
+check "without its lock the program ends with a non-zero status (status $status)" $([ $status != 0 ]; echo $?)
 
 exit $fail

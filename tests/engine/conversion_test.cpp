@@ -2,7 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 
 #include "errors.h"
 #include "kernels.h"
@@ -106,18 +109,16 @@ TEST_F(EngineTest, SeveralChunksWithPairsOnEveryBoundary) {
     EXPECT_EQ(ReadFile(path), expected);
 }
 
-TEST_F(EngineTest, YieldsOncePerChunkAndOnceMoreWhenTheSizeIsAWholeMultiple) {
+TEST_F(EngineTest, TheHostGetsATurnForEveryChunkRead) {
+    // The window stays responsive through a long conversion: it gets a turn at least once per
+    // chunk read, and at least once for any file.
     host.skipBinary = false;
-    const struct {
-        std::int64_t size;
-        int yields;
-    } cases[] = {{0, 1}, {1, 1}, {Chunk - 1, 1}, {Chunk, 2}, {Chunk + 1, 2}, {3 * Chunk, 4}};
-    for (const auto& c : cases) {
+    for (const std::int64_t size : {std::int64_t{0}, std::int64_t{1}, Chunk, 3 * Chunk + 1}) {
         const std::string path = Path("y.txt");
-        WriteFile(path, Text(c.size));
+        WriteFile(path, Text(size));
         host.yields = 0;
         ASSERT_TRUE(engine->ConvertWinToUnix(path));
-        EXPECT_EQ(host.yields, c.yields) << "size " << c.size;
+        EXPECT_GE(host.yields, std::max<std::int64_t>(1, (size + Chunk - 1) / Chunk)) << "size " << size;
     }
 }
 
@@ -218,8 +219,12 @@ TEST_P(ProtectedSourceTest, IsRefusedAndKeepsItsContent) {
         engine->CloseAllFiles();
         if (c.convertedIntoWorkFile) {
             EXPECT_EQ(ReadFile(path), content);
-            EXPECT_EQ(ReadFile(engine->WorkFile()), "one\ntwo\n");
         }
+        // The converted content is dropped: nothing is left beside the source or in the
+        // temporary folder.
+        const auto entries = std::distance(std::filesystem::directory_iterator(Root()), {});
+        EXPECT_EQ(entries, c.name == std::string("SymbolicLink") ? 3 : 2);  // the entry, tmp
+        EXPECT_TRUE(std::filesystem::is_empty(TempDir()));
         EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Source));
     }
     EXPECT_TRUE(log.Entries().empty());
@@ -277,33 +282,61 @@ TEST_F(EngineTest, OpenFileNumberInUseFailsAndCloseAllFreesIt) {
 }
 
 TEST_F(EngineTest, FileThatChangesWhileReadIsNotReplaced) {
+    // Another program changes the file while it is read, or between the last read and the
+    // replacement: the conversion fails with 57 and the file keeps the other program's change.
     host.skipBinary = false;
     const std::string path = Path("growing.txt");
     const std::string content = Text(3 * Chunk) + "\r\n";
+    const auto append = [&] {
+        std::ofstream(path, std::ios::app | std::ios::binary) << "more\r\n";
+    };
+    const auto overwrite = [&] {
+        std::fstream(path, std::ios::in | std::ios::out | std::ios::binary) << "X";
+    };
+    const auto saveByRename = [&] {
+        WriteFile(Path("saved"), "saved\r\n");
+        ASSERT_EQ(::rename(Path("saved").c_str(), path.c_str()), 0);
+    };
     const struct {
         const char* name;
         std::function<void()> change;
-        std::string after;
+        bool whileRead;  // otherwise just before the replacement
     } cases[] = {
-        {"grows", [&] { ::truncate(path.c_str(), 3 * Chunk + 100); }, ""},
-        {"shrinks", [&] { ::truncate(path.c_str(), Chunk + 5); }, ""},
+        {"grows", [&] { ::truncate(path.c_str(), 3 * Chunk + 100); }, true},
+        {"shrinks", [&] { ::truncate(path.c_str(), Chunk + 5); }, true},
+        {"overwritten in place", overwrite, true},
+        {"appended to at the end", append, false},
+        {"overwritten in place at the end", overwrite, false},
+        {"truncated at the end", [&] { ::truncate(path.c_str(), 10); }, false},
+        {"saved by rename at the end", saveByRename, false},
+        {"removed at the end", [&] { ::unlink(path.c_str()); }, false},
+        {"permissions changed at the end", [&] { ::chmod(path.c_str(), 0600); }, false},
     };
-    for (const auto& c : cases) {
-        WriteFile(path, content);
-        int calls = 0;
-        host.onYield = [&] {
-            if (++calls == 1) {
-                c.change();
-            }
-        };
-        EXPECT_EQ(ErrorNumberOf([&] { engine->ConvertWinToUnix(path); }), err::DeviceIo) << c.name;
-        host.onYield = nullptr;
-        engine->CloseAllFiles();
-        // The file keeps what the other writer left there; nothing was put in its place.
-        struct stat st {};
-        ASSERT_EQ(::stat(path.c_str(), &st), 0);
-        EXPECT_NE(st.st_size, static_cast<off_t>(content.size() - 1)) << c.name;
-        EXPECT_EQ(ReadFile(path).substr(0, Chunk), content.substr(0, Chunk)) << c.name;
+    for (const bool unnamed : {true, false}) {
+        std::unique_ptr<NamedWorkFileOnly> named(unnamed ? nullptr : new NamedWorkFileOnly);
+        for (const auto& c : cases) {
+            WriteFile(path, content);
+            std::string changed;
+            const auto change = [&] {
+                if (changed.empty()) {
+                    c.change();
+                    changed = Exists(path) ? ReadFile(path) : "(removed)";
+                }
+            };
+            host.onYield = [&] {
+                if (c.whileRead) {
+                    change();
+                }
+            };
+            BeforePublish hook([&](const std::string&) { change(); });
+            EXPECT_EQ(ErrorNumberOf([&] { engine->ConvertWinToUnix(path); }), err::DeviceIo) << c.name;
+            host.onYield = nullptr;
+            engine->CloseAllFiles();
+            EXPECT_TRUE((Exists(path) ? ReadFile(path) : "(removed)") == changed) << c.name;
+            // Nothing of the conversion is left beside the file.
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Root()), {}), Exists(path) ? 2 : 1)
+                << c.name;
+        }
     }
 }
 
@@ -322,13 +355,14 @@ TEST_F(EngineTest, BinaryFileIsSkippedWhereverItsControlByteIsAndWhateverFailsOn
     } cases[] = {
         {"control byte in the last chunk", text + "\r\n\x1b", nullptr},
         {"control byte in the first chunk", "\x01" + text, nullptr},
-        {"work file blocked by a folder", text + "\x02",
-         [](Engine& e) { ASSERT_EQ(::mkdir(e.WorkFile().c_str(), 0700), 0); }},
+        {"no copy can be made", text + "\x02",
+         [this](Engine&) { std::filesystem::remove_all(TempDir()); }},
         {"number 2 in use", text + "\x03",
          [](Engine& e) {
              e.Files().Open(OpenFileTable::Work, [&] { return fs::File::CreateWorkFile(e.WorkFile() + "x"); });
          }},
     };
+    NamedWorkFileOnly named;  // in the temporary folder, which a case may remove
     for (const auto& c : cases) {
         const std::string path = Path("late.bin");
         WriteFile(path, c.content);
@@ -341,16 +375,17 @@ TEST_F(EngineTest, BinaryFileIsSkippedWhereverItsControlByteIsAndWhateverFailsOn
         EXPECT_EQ(ReadFile(path), c.content) << c.name;
         EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Source)) << c.name;
         engine->CloseAllFiles();
-        std::filesystem::remove_all(engine->WorkFile());
-        std::filesystem::remove_all(engine->WorkFile() + "x");
+        std::filesystem::remove_all(TempDir());
+        std::filesystem::create_directory(TempDir());
     }
 }
 
 TEST_F(EngineTest, TextFileWithAFailureOnTheWayStillRaises) {
     const std::string path = Path("a.txt");
     WriteFile(path, std::string(2 * Engine::ChunkSize, 'a'));
-    ASSERT_EQ(::mkdir(engine->WorkFile().c_str(), 0700), 0);
-    EXPECT_EQ(ErrorNumberOf([&] { engine->ConvertWinToUnix(path); }), err::PathFileAccess);
+    NamedWorkFileOnly named;
+    std::filesystem::remove_all(TempDir());
+    EXPECT_EQ(ErrorNumberOf([&] { engine->ConvertWinToUnix(path); }), err::FileNotFound);
     EXPECT_TRUE(log.Entries().empty());
 }
 

@@ -1,7 +1,10 @@
 // The folder walk on real trees.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <filesystem>
 
 #include "folder_walk.h"
@@ -12,6 +15,7 @@ namespace tidelin::test {
 namespace {
 
 const std::string Protected = "!_ Ошибка 75 Системные, скрытые и файлы только для чтения не перезаписываются. - ";
+const std::string TooLong = "!_ Ошибка 52 Неверное имя файла. - ";
 const std::string SystemFile = "!_ Ошибка 75 Системные файлы (ссылки, каналы, устройства) не изменяются. - ";
 
 class FolderWalkTest : public EngineTest {
@@ -26,6 +30,7 @@ protected:
     std::string Make(const std::string& relative, const std::string& content, unsigned mode = 0644) {
         const std::string path = tree_ + "/" + relative;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::filesystem::remove(path);  // a read-only file of an earlier step
         WriteFile(path, content, mode);
         return path;
     }
@@ -37,10 +42,11 @@ TEST(NormaliseWalkFolderTest, Cases) {
         const char* in;
         const char* out;
     } cases[] = {
-        {"/data/x", "/data/x"},   {"/data/x/", "/data/x"}, {"  /data/x  ", "/data/x"},
-        {"  /data/x/  ", "/data/x"}, {"/data/x//", "/data/x/"}, {"", ""},
+        // Blanks belong to the name: a Linux name may begin or end with one.
+        {"/data/x", "/data/x"},   {"/data/x/", "/data/x"}, {"  /data/x  ", "  /data/x  "},
+        {"/data/x /", "/data/x "}, {"/data/x//", "/data/x/"}, {"", ""},
         {"    ", ""},             {"/", ""},               {"//", ""},
-        {"  /  ", ""},            {"data", ""},            {"data/", ""},
+        {" /", ""},               {"data", ""},            {"data/", ""},
         {"a/b", "a/b"},
     };
     for (const auto& c : cases) {
@@ -63,27 +69,33 @@ TEST_F(FolderWalkTest, FilesBeforeSubfoldersDepthFirstInByteOrder) {
 }
 
 TEST_F(FolderWalkTest, SpellingsOfTheSameFolderWalkIdentically) {
-    for (const std::string& spelling : {tree_, tree_ + "/", "  " + tree_ + "  ", " " + tree_ + "/ "}) {
+    Make("a.txt", "a\r\n", 0444);  // read-only: never rewritten, so made once
+    for (const std::string& spelling : {tree_, tree_ + "/"}) {
         log.Clear();
-        Make("a.txt", "a\r\n", 0444);
         Make("sub/b.txt", "b\r\n");
         ConvertFolderTree(*engine, spelling, "Win-Unix");
         EXPECT_EQ(log.Entries(), std::vector<std::string>{Protected + tree_ + "/a.txt"}) << spelling;
         EXPECT_EQ(ReadFile(tree_ + "/sub/b.txt"), "b\n") << spelling;
     }
+    // A folder whose name ends in a blank is another folder, walked as chosen.
+    const std::string blank = tree_ + " ";
+    ASSERT_EQ(::mkdir(blank.c_str(), 0755), 0);
+    WriteFile(blank + "/c.txt", "c\r\n");
+    ConvertFolderTree(*engine, blank + "/", "Unix-Win");
+    EXPECT_EQ(ReadFile(blank + "/c.txt"), "c\r\n");
+    EXPECT_EQ(ReadFile(tree_ + "/sub/b.txt"), "b\n");
 }
 
 TEST_F(FolderWalkTest, NothingIsWalkedForPathsThatAreNotFolders) {
     const std::string file = Make("a.txt", "a\r\n");
-    ASSERT_EQ(::chdir(tree_.c_str()), 0);
+    ASSERT_EQ(::chdir(tree_.c_str()), 0);  // the fixture puts the working folder back
     ASSERT_EQ(::symlink(tree_.c_str(), Path("link-to-tree").c_str()), 0);
     for (const std::string& folder :
          {std::string(), std::string("   "), std::string("a.txt"), file, file + "/", Path("missing"),
-          std::string("."), Path("link-to-tree")}) {
+          std::string("."), Path("link-to-tree"), " " + tree_, tree_ + " "}) {
         ConvertFolderTree(*engine, folder, "Win-Unix");
         EXPECT_EQ(ReadFile(file), "a\r\n") << folder;
     }
-    ASSERT_EQ(::chdir("/"), 0);
     EXPECT_TRUE(log.Entries().empty());
 }
 
@@ -195,7 +207,7 @@ TEST_F(FolderWalkTest, DeepChainOfAThousandFolders) {
     EXPECT_EQ(log.Entries(), std::vector<std::string>{Protected + tree_ + "/d/d/shallow.txt"});
 }
 
-TEST_F(FolderWalkTest, UnreadableFolderLeavesNoTrace) {
+TEST_F(FolderWalkTest, UnreadableFolderIsLoggedAndTheWalkGoesOn) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root reads every folder";
     }
@@ -203,8 +215,54 @@ TEST_F(FolderWalkTest, UnreadableFolderLeavesNoTrace) {
     Make("open/b.txt", "b\r\n");
     ASSERT_EQ(::chmod((tree_ + "/closed").c_str(), 0000), 0);
     ConvertFolderTree(*engine, tree_, "Win-Unix");
-    EXPECT_TRUE(log.Entries().empty());
+    EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_ Ошибка 70 Доступ запрещён. - " + tree_ + "/closed"});
     EXPECT_EQ(ReadFile(tree_ + "/open/b.txt"), "b\n");
+}
+
+TEST_F(FolderWalkTest, PathTooLongToOpenIsLoggedOnce) {
+    // Folders of 200-byte names, 30 levels deep, each with a file: those whose paths fit are
+    // converted, the first folder past the limit gets one entry, and nothing below it is seen.
+    const std::string name(200, 'n');
+    int fd = ::open(tree_.c_str(), O_RDONLY | O_DIRECTORY);
+    std::string path = tree_;
+    std::vector<std::string> expected;  // the walk's entries, in order
+    for (int level = 0; level < 30; ++level) {
+        ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0);
+        const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+        const int file = ::openat(fd, "f.txt", O_WRONLY | O_CREAT, 0644);
+        ASSERT_EQ(::write(file, "f\r\n", 3), 3);
+        ::close(file);
+        const bool aboveFits = path.size() + 1 <= PATH_MAX;
+        path += "/" + name;
+        if (aboveFits && path.size() + 1 > PATH_MAX) {
+            expected.push_back(TooLong + path);
+        } else if (path.size() + 1 <= PATH_MAX && path.size() + 7 > PATH_MAX) {
+            expected.push_back(TooLong + path + "/f.txt");  // the folder fits, its file does not
+        }
+    }
+    ::close(fd);
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    EXPECT_EQ(log.Entries(), expected);
+    EXPECT_EQ(ReadFile(tree_ + "/" + name + "/f.txt"), "f\n");
+}
+
+TEST_F(FolderWalkTest, CopiesOfTheProgramAreNeverConverted) {
+    // Copies a crashed run left beside their sources are removed, whatever their mode (one
+    // may already carry its source's); one a running conversion holds locked stays.
+    const std::string privateCopy = Make(".k5ywhqx-AbC123", "left\r\n", 0600);
+    const std::string sharedCopy = Make(".k5ywhqx-AbC456", "left\r\n", 0644);
+    const std::string held = Make(".k5ywhqx-xyz789", "held\r\n", 0600);
+    const int holder = ::open(held.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    const std::string other = Make(".k5ywhqx-toolong", "o\r\n");
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ::close(holder);
+    EXPECT_FALSE(Exists(privateCopy));
+    EXPECT_FALSE(Exists(sharedCopy));
+    EXPECT_EQ(ReadFile(held), "held\r\n");
+    EXPECT_EQ(log.Entries(), std::vector<std::string>{Protected + other});
 }
 
 class FolderToolTest : public TempFolderTest {};

@@ -8,15 +8,52 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "errors.h"
 
 namespace tidelin::test {
 
+namespace {
+
+// Holds every test to leaving the process as it found it: the working folder, TMPDIR, HOME
+// and XDG_RUNTIME_DIR. A test that changes one and does not put it back fails, whatever runs after it.
+class ProcessStateGuard : public ::testing::EmptyTestEventListener {
+    static std::vector<std::string> Snapshot() {
+        std::vector<std::string> state;
+        std::error_code error;
+        state.push_back("working folder " + std::filesystem::current_path(error).string());
+        for (const char* name : {"TMPDIR", "HOME", "XDG_RUNTIME_DIR"}) {
+            const char* value = std::getenv(name);
+            state.push_back(std::string(name) + (value != nullptr ? "=" + std::string(value) : " unset"));
+        }
+        return state;
+    }
+    void OnTestStart(const ::testing::TestInfo&) override { before_ = Snapshot(); }
+    void OnTestEnd(const ::testing::TestInfo&) override {
+        const std::vector<std::string> after = Snapshot();
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            EXPECT_EQ(after[i], before_[i]) << "the test did not put this back";
+        }
+    }
+    std::vector<std::string> before_;
+};
+
+const bool guardInstalled = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ProcessStateGuard);
+    return true;
+}();
+
+}  // namespace
+
 void TempFolderTest::SetUp() {
     const char* tmpdir = std::getenv("TMPDIR");
     hadTmpdir_ = tmpdir != nullptr;
     savedTmpdir_ = hadTmpdir_ ? tmpdir : "";
+    savedWorkingFolder_ = std::filesystem::current_path().string();
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    savedRuntime_ = runtime != nullptr ? std::optional<std::string>(runtime) : std::nullopt;
+    saved_ = true;
     std::string parent = parent_;
     if (parent.empty()) {
         parent = (tmpdir != nullptr && *tmpdir != '\0') ? tmpdir : "/tmp";
@@ -27,13 +64,24 @@ void TempFolderTest::SetUp() {
     tempDir_ = root_ + "/tmp";
     ASSERT_EQ(::mkdir(tempDir_.c_str(), 0700), 0);
     ::setenv("TMPDIR", tempDir_.c_str(), 1);
+    // The single-instance lock of the programs a test runs stays in the test's folder too.
+    ::setenv("XDG_RUNTIME_DIR", tempDir_.c_str(), 1);
 }
 
 void TempFolderTest::TearDown() {
-    if (hadTmpdir_) {
-        ::setenv("TMPDIR", savedTmpdir_.c_str(), 1);
-    } else {
-        ::unsetenv("TMPDIR");
+    // A test that skipped before SetUp ran has nothing to put back.
+    if (saved_) {
+        if (savedRuntime_) {
+            ::setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
+        } else {
+            ::unsetenv("XDG_RUNTIME_DIR");
+        }
+        if (hadTmpdir_) {
+            ::setenv("TMPDIR", savedTmpdir_.c_str(), 1);
+        } else {
+            ::unsetenv("TMPDIR");
+        }
+        EXPECT_EQ(::chdir(savedWorkingFolder_.c_str()), 0) << savedWorkingFolder_;
     }
     if (!root_.empty()) {
         // Give back write permission first so that protected entries can be removed.

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine.h"
+#include "filesystem.h"
 #include "message_log.h"
 
 namespace tidelin::test {
@@ -33,7 +35,8 @@ public:
     }
 };
 
-// A fresh folder for the test (removed afterwards) with TMPDIR pointing at its "tmp".
+// A fresh folder for the test (removed afterwards) with TMPDIR pointing at its "tmp". The
+// test may change TMPDIR and the working folder: both are put back when it ends.
 class TempFolderTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -53,6 +56,9 @@ private:
     std::string tempDir_;
     std::string savedTmpdir_;
     bool hadTmpdir_ = false;
+    std::string savedWorkingFolder_;
+    bool saved_ = false;
+    std::optional<std::string> savedRuntime_;
 };
 
 // An engine in a fresh folder, with its work file already chosen.
@@ -63,6 +69,21 @@ protected:
     TestHost host;
     MessageLog log;
     std::unique_ptr<Engine> engine;
+};
+
+// While it lives, every folder looks as if it offered no unnamed files, so conversions go
+// through the named work file.
+struct NamedWorkFileOnly {
+    NamedWorkFileOnly() { fs::SetUnnamedFilesOffered(false); }
+    ~NamedWorkFileOnly() { fs::SetUnnamedFilesOffered(true); }
+};
+
+// While it lives, `hook` runs just before a converted file takes its source's place.
+struct BeforePublish {
+    explicit BeforePublish(std::function<void(const std::string&)> hook) {
+        fs::SetBeforePublishHook(std::move(hook));
+    }
+    ~BeforePublish() { fs::SetBeforePublishHook(nullptr); }
 };
 
 void WriteFile(const std::string& path, const std::string& content, unsigned mode = 0644);

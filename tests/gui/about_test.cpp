@@ -8,6 +8,7 @@
 #include "form1.h"
 #include "frm_about.h"
 #include "gui_test_support.h"
+#include "qt_dialogs.h"
 #include "scripted_dialogs.h"
 
 using tidelin::Dialogs;
@@ -46,14 +47,25 @@ private slots:
         QVERIFY(Find<QLabel>(&about, "lblDescription")->wordWrap());
         QCOMPARE(Find<QLabel>(&about, "lblSite")->text(), QString::fromUtf8(FrmAbout::Site));
         QCOMPARE(Find<QLabel>(&about, "lblSite")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-        QCOMPARE(Find<QLabel>(&about, "lblSite")->cursor().hotSpot(), QPoint(12, 1));
-        QCOMPARE(Find<QLabel>(&about, "lblSite")->cursor().pixmap().size(), QSize(32, 32));
-        QCOMPARE(about.size(), QSize(382, 237));
+        // The address shows the hand pointer, not the arrow.
+        QCOMPARE(Find<QLabel>(&about, "lblSite")->cursor().shape(), Qt::BitmapCursor);
+        QVERIFY(!Find<QLabel>(&about, "lblSite")->cursor().pixmap().isNull());
+        // A fixed size that holds every text whole.
+        QCOMPARE(about.minimumSize(), about.maximumSize());
         QVERIFY(!(about.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-        // No icon of its own, while Image1 shows the program's icon at its own size.
+        for (QWidget* child : about.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            QVERIFY2(about.rect().contains(child->geometry()), qPrintable(child->objectName()));
+            if (auto* label = qobject_cast<QLabel*>(child); label != nullptr && !label->text().isEmpty()) {
+                const bool fits = label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+                                                    : label->sizeHint().width() <= label->width();
+                QVERIFY2(fits, qPrintable(label->objectName()));
+            }
+        }
+        // No icon of its own, while Image1 shows the program's icon, unscaled.
         QVERIFY(about.windowIcon().isNull());
         const QPixmap image = Find<QLabel>(&about, "Image1")->pixmap();
-        QCOMPARE(image.size(), QSize(32, 32));
+        QCOMPARE(image.toImage().convertToFormat(QImage::Format_ARGB32),
+                 QImage(QStringLiteral(":/tidelin/icon.png")).convertToFormat(QImage::Format_ARGB32));
         QVERIFY(Find<QPushButton>(&about, "cmdOK")->isDefault());
     }
 
@@ -97,6 +109,21 @@ private slots:
         QCOMPARE(dialogs.messages[0].icon, Dialogs::Icon::Critical);
         QVERIFY(dialogs.messages[0].text.contains(QString::fromUtf8(FrmAbout::Site)));
         QVERIFY(about.isVisible());
+    }
+
+    // The real dialogs: a desktop with no program for the address is no failure (nothing is
+    // shown); only an address that is no address is.
+    void realOpenUrlFailsOnlyOnAnUnusableAddress() {
+        const struct {
+            const char* address;
+            bool handedOver;
+        } rows[] = {{FrmAbout::Site, true}, {"no address at all", false}, {"", false}};
+        tidelin::QtDialogs real;
+        for (const auto& row : rows) {
+            QString failure;
+            QCOMPARE(real.OpenUrl(QString::fromUtf8(row.address), failure), row.handedOver);
+            QCOMPARE(failure.isEmpty(), row.handedOver);
+        }
     }
 };
 

@@ -29,16 +29,30 @@ inline QByteArray Read(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// Every test runs with TMPDIR in a folder of its own.
+// Every test runs with TMPDIR in a folder of its own; the TMPDIR it found is back afterwards,
+// so that the next test's folder is made where the first one was.
 class PrivateTemp {
 public:
     PrivateTemp() {
         QDir(dir.path()).mkdir(QStringLiteral("tmp"));
         qputenv("TMPDIR", QFile::encodeName(Temp()));
     }
+    ~PrivateTemp() {
+        if (hadTmpdir) {
+            qputenv("TMPDIR", savedTmpdir);
+        } else {
+            qunsetenv("TMPDIR");
+        }
+    }
+    PrivateTemp(const PrivateTemp&) = delete;
+    PrivateTemp& operator=(const PrivateTemp&) = delete;
     QString Path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
     QString Temp() const { return dir.path() + QStringLiteral("/tmp"); }
-    QTemporaryDir dir;
+
+private:
+    const bool hadTmpdir = qEnvironmentVariableIsSet("TMPDIR");
+    const QByteArray savedTmpdir = qgetenv("TMPDIR");
+    QTemporaryDir dir;  // made in the TMPDIR found, before it is replaced
 };
 
 }  // namespace tidelin::test

@@ -61,6 +61,32 @@ TEST_F(EngineTest, Win32ReplacementKeepsTheAccessList) {
     EXPECT_EQ(aceCount(path), before);
 }
 
+TEST_F(EngineTest, Win32EditMadeMeanwhileIsNeverLost) {
+    const struct {
+        const char* name;
+        const char* edit;
+    } cases[] = {
+        {"longer", "another program's text\r\n"},
+        {"same size", "b\r\n"},
+    };
+    const std::string path = Path("a.txt");
+    struct HookGuard {
+        ~HookGuard() { fs::SetBeforePublishHook(nullptr); }
+    } guard;
+    for (const auto& c : cases) {
+        WriteFile(path, "a\r\n");
+        fs::SetBeforePublishHook([&](const std::string&) { WriteFile(path, c.edit); });
+        EXPECT_EQ(ErrorNumberOf([&] { engine->ConvertWinToUnix(path); }), err::DeviceIo) << c.name;
+        engine->CloseAllFiles();
+        fs::SetBeforePublishHook(nullptr);
+        EXPECT_EQ(ReadFile(path), c.edit) << c.name;
+        EXPECT_EQ(CopiesIn(Root()), 0) << c.name;
+    }
+    // Without a change meanwhile the same file converts.
+    ASSERT_TRUE(engine->ConvertWinToUnix(path));
+    EXPECT_EQ(ReadFile(path), "b\n");
+}
+
 class Win32CrossVolumeTest : public EngineTest {
 protected:
     void SetUp() override {
@@ -99,6 +125,7 @@ TEST_F(Win32CrossVolumeTest, ReplacesThroughACopyBesideTheSource) {
     EXPECT_EQ(ReadFile(path), expected);
     EXPECT_FALSE(Exists(engine->WorkFile()));
     EXPECT_EQ(Names(source_), std::vector<std::string>{"file.txt"});  // no copy left behind
+    EXPECT_EQ(Names(TempDir()), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -6,63 +6,12 @@
 
 #include "errors.h"
 #include "test_support.h"
+#include "win32_test_support.h"
 
 namespace tidelin::test {
 namespace {
 
 using fs::win32::Win32Path;
-
-// Runs the helper that holds `path` open with the given sharing until the object goes away.
-class HeldFile {
-public:
-    HeldFile(const std::string& path, const wchar_t* share) {
-        wchar_t self[MAX_PATH];
-        const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring helper(self, length);
-        helper = helper.substr(0, helper.find_last_of(L'\\') + 1) + L"tidelin_hold_file.exe";
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        HANDLE childIn = nullptr;
-        HANDLE childOut = nullptr;
-        if (!::CreatePipe(&childIn, &input_, &inherit, 0) ||
-            !::CreatePipe(&output_, &childOut, &inherit, 0)) {
-            return;
-        }
-        ::SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
-        ::SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = childIn;
-        startup.hStdOutput = childOut;
-        startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-        std::wstring command =
-            L"\"" + helper + L"\" \"" + Win32Path(path) + L"\" " + share;
-        const BOOL started = ::CreateProcessW(helper.c_str(), command.data(), nullptr, nullptr,
-                                              TRUE, 0, nullptr, nullptr, &startup, &process_);
-        ::CloseHandle(childIn);
-        ::CloseHandle(childOut);
-        char line[4] = {};
-        DWORD got = 0;
-        held_ = started && ::ReadFile(output_, line, 4, &got, nullptr) &&
-                std::string(line, got) == "held";
-    }
-    ~HeldFile() {
-        ::CloseHandle(input_);  // the helper's standard input ends: it lets go
-        if (process_.hProcess != nullptr) {
-            ::WaitForSingleObject(process_.hProcess, 10000);
-            ::CloseHandle(process_.hProcess);
-            ::CloseHandle(process_.hThread);
-        }
-        ::CloseHandle(output_);
-    }
-    bool Held() const { return held_; }
-
-private:
-    HANDLE input_ = nullptr;
-    HANDLE output_ = nullptr;
-    PROCESS_INFORMATION process_{};
-    bool held_ = false;
-};
 
 TEST_F(EngineTest, Win32FileHeldByAnotherProgramStaysWhole) {
     const struct {
@@ -84,6 +33,7 @@ TEST_F(EngineTest, Win32FileHeldByAnotherProgramStaysWhole) {
             engine->CloseAllFiles();
             EXPECT_EQ(number, err::PermissionDenied) << c.name;
         }
+        EXPECT_EQ(CopiesIn(Root()), 0) << c.name;  // nothing left beside the source
         EXPECT_EQ(ReadFile(path), "a\r\nb\r\n") << c.name;
         // Once the other program has let go, the file converts.
         EXPECT_TRUE(engine->ConvertWinToUnix(path)) << c.name;

@@ -180,6 +180,55 @@ bool MakeLink(const std::string& link, const std::string& target, bool folder) {
            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+int CopiesIn(const std::string& folder) {
+    int copies = 0;
+    for (const fs::FolderEntry& entry : fs::ListFolder(folder)) {
+        copies += fs::IsCopyName(entry.name) ? 1 : 0;
+    }
+    return copies;
+}
+
+HeldFile::HeldFile(const std::string& path, const wchar_t* share) {
+    wchar_t self[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring helper(self, length);
+    helper = helper.substr(0, helper.find_last_of(L'\\') + 1) + L"tidelin_hold_file.exe";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE childIn = nullptr;
+    HANDLE childOut = nullptr;
+    if (!::CreatePipe(&childIn, &input_, &inherit, 0) ||
+        !::CreatePipe(&output_, &childOut, &inherit, 0)) {
+        return;
+    }
+    ::SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = childIn;
+    startup.hStdOutput = childOut;
+    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    std::wstring command = L"\"" + helper + L"\" \"" + LongPath(path) + L"\" " + share;
+    const BOOL started = ::CreateProcessW(helper.c_str(), command.data(), nullptr, nullptr,
+                                          TRUE, 0, nullptr, nullptr, &startup, &process_);
+    ::CloseHandle(childIn);
+    ::CloseHandle(childOut);
+    char line[4] = {};
+    DWORD got = 0;
+    held_ = started && ::ReadFile(output_, line, 4, &got, nullptr) &&
+            std::string(line, got) == "held";
+}
+
+HeldFile::~HeldFile() {
+    ::CloseHandle(input_);  // the helper's standard input ends: it lets go
+    if (process_.hProcess != nullptr) {
+        ::WaitForSingleObject(process_.hProcess, 10000);
+        ::CloseHandle(process_.hProcess);
+        ::CloseHandle(process_.hThread);
+    }
+    ::CloseHandle(output_);
+}
+
 int ErrorNumberOf(const std::function<void()>& function) {
     try {
         function();

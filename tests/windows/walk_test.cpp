@@ -24,7 +24,7 @@ TEST(Win32NormaliseWalkFolderTest, Cases) {
         const char* out;
     } cases[] = {
         {"C:\\data\\x", "C:\\data\\x"}, {"C:\\data\\x\\", "C:\\data\\x"},
-        {"  C:\\data\\x  ", "C:\\data\\x"}, {"C:\\", ""}, {"C:", ""}, {"  D:\\ ", ""},
+        {"C:\\data\\x\\\\", "C:\\data\\x\\"}, {"C:\\", ""}, {"C:", ""}, {"D:\\", ""},
         {"\\\\server\\share\\", "\\\\server\\share"}, {"", ""},
     };
     for (const auto& c : cases) {
@@ -90,25 +90,28 @@ TEST_F(Win32WalkTest, LinksInTheTreeAreNeverWalkedInto) {
     EXPECT_EQ(ReadFile(outside + "\\o.txt"), "o\r\n");
 }
 
-TEST_F(TempFolderTest, Win32WorkFileFirstFreeNameAndUnload) {
+TEST_F(TempFolderTest, Win32WorkFileIsExclusiveAndOnlyCrashedOnesAreRemoved) {
     TestHost host;
     MessageLog log;
     const std::string base = TempDir() + "\\k5ywhqx";
-    WriteFile(base, "", 0444);  // read-only: still taken
+    WriteFile(base, "another instance's");
+    const HeldFile held(base, L"none");  // a running instance holds its work file open
+    ASSERT_TRUE(held.Held());
     ASSERT_TRUE(::CreateDirectoryW(Win32Path(base + "0").c_str(), nullptr));
+    WriteFile(base + "1", "a crashed run's");  // this user's, held by nobody
     Engine engine(host, log);
     engine.ChooseWorkFile();
-    EXPECT_EQ(engine.WorkFile(), base + "1");
-    // A left-over read-only work file is deleted at unload; a folder in its place is not.
-    WriteFile(engine.WorkFile(), "left over", 0444);
+    EXPECT_EQ(engine.WorkFile(), base + "1");  // the crashed run's was removed at load
+    EXPECT_TRUE(Exists(base));
+    EXPECT_TRUE(Exists(base + "0"));
+    // A refused conversion leaves nothing behind once the program unloads.
+    WriteFile(Path("a.txt"), "a\r\n", 0444);
+    EXPECT_EQ(ErrorNumberOf([&] { engine.ConvertWinToUnix(Path("a.txt")); }), err::PathFileAccess);
+    engine.CloseAllFiles();
     engine.Unload();
-    EXPECT_FALSE(Exists(engine.WorkFile()));
-    Engine second(host, log);
-    second.ChooseWorkFile();
-    EXPECT_EQ(second.WorkFile(), base + "1");
-    ASSERT_TRUE(::CreateDirectoryW(Win32Path(base + "1").c_str(), nullptr));
-    second.Unload();
-    EXPECT_TRUE(Exists(base + "1"));
+    EXPECT_FALSE(Exists(base + "1"));
+    EXPECT_TRUE(Exists(base));
+    EXPECT_EQ(CopiesIn(Root()), 0);
 }
 
 }  // namespace

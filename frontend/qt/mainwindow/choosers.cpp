@@ -9,22 +9,6 @@
 
 namespace tidelin {
 
-namespace {
-
-QString TrimBlanks(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == QLatin1Char(' ')) {
-        ++first;
-    }
-    while (last > first && text.at(last - 1) == QLatin1Char(' ')) {
-        --last;
-    }
-    return text.mid(first, last - first);
-}
-
-}  // namespace
-
 QString Form1::ShowOpenFile(const QString& title, const QString& filterDescription,
                             const QString& filterPattern) {
     const QList<FileFilter> filters = {
@@ -41,7 +25,7 @@ QString Form1::ShowOpenFile(const QString& title, const QString& filterDescripti
         // Any file counts, hidden and system ones included; a folder does not.
         const std::string path = QFile::encodeName(name).toStdString();
         if (fs::EntryExists(path) && !fs::QueryPath(path).IsDirectory()) {
-            return TrimBlanks(name);
+            return name;  // exactly as chosen: a name may end in a blank
         }
         dialogs_.Message(this, QString::fromUtf8("Не удаётся найти файл ") + name, Dialogs::Icon::Critical);
     }

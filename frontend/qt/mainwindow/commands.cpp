@@ -7,13 +7,13 @@
 #include "filesystem.h"
 #include "folder_walk.h"
 #include "form1.h"
-#include "message_list.h"
 
 namespace tidelin {
 
 const char* const Form1::ConvertFileTitle = "Выберите файл для конвертирования";
 const char* const Form1::ConvertFolderTitle = "Выберите папку, все файлы которой нужно сконвертировать";
 const char* const Form1::Completed = "Операция завершена.";
+const char* const Form1::StopQuestion = "Остановить после текущего файла?";
 
 namespace {
 
@@ -58,7 +58,6 @@ void Form1::ConvertFolderCommand(const QString& sourceKeyword, const QString& ta
             dialogs_.Message(this, QString::fromUtf8(Completed), Dialogs::Icon::None);
         }
     });
-    list1_->SetHorizontalExtent(log_.Extent());
     LeaveBusy();
 }
 
@@ -117,7 +116,7 @@ bool Form1::ConfirmFolderConversion(const QString& folder, const QString& source
     if (!fs::EntryExists(path)) {
         return false;
     }
-    ConvertFolderTree(engine_, path, walkMode);
+    WalkWithProgress([&] { ConvertFolderTree(engine_, path, walkMode); });
     return true;
 }
 

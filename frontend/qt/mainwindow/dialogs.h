@@ -39,7 +39,8 @@ public:
     // The folder dialog. Returns the accepted folder's full path, empty on cancel.
     virtual QString ChooseFolder(QWidget* parent, const QString& title) = 0;
     // Hands an address to the desktop's default handler without waiting for it. Returns
-    // false with a description when it could not be handed over.
+    // false with a description when the address itself is unusable; a desktop with no
+    // program for it is no failure.
     virtual bool OpenUrl(const QString& address, QString& failure) = 0;
 };
 

@@ -22,6 +22,17 @@ namespace {
 
 // Events are processed at most this often while the engine works.
 constexpr qint64 YieldIntervalMs = 8;
+// The title shows a walk's progress at most this often.
+constexpr qint64 TitleIntervalMs = 250;
+
+// The program's icon in both of its sizes, so that the title bar and the task bar each get
+// an image drawn for them rather than one scaled down.
+QIcon ProgramIcon() {
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/tidelin/icon.png"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/tidelin/icon16.png"), QSize(16, 16));
+    return icon;
+}
 
 }  // namespace
 
@@ -34,10 +45,11 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent)
     EnsureResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(app::Title));
-    setWindowIcon(QIcon(QStringLiteral(":/tidelin/icon.png")));
+    setWindowIcon(ProgramIcon());
     BuildLayout();
     log_.SetObserver(list1_);
     sinceEvents_.start();
+    sinceTitle_.start();
 }
 
 Form1::~Form1() { log_.SetObserver(nullptr); }
@@ -146,6 +158,32 @@ void Form1::Yield() {
     }
 }
 
+void Form1::FileDone() {
+    ++filesDone_;
+    if (sinceTitle_.elapsed() >= TitleIntervalMs) {
+        setWindowTitle(QString::fromUtf8(app::Title) + QString::fromUtf8(" — файлов: ") +
+                       QString::number(filesDone_));
+        sinceTitle_.restart();
+    }
+}
+
+bool Form1::StopRequested() { return stopRequested_; }
+
+void Form1::WalkWithProgress(const std::function<void()>& walk) {
+    walking_ = true;
+    filesDone_ = 0;
+    stopRequested_ = false;
+    sinceTitle_.start();
+    struct Restore {
+        Form1* form;
+        ~Restore() {
+            form->walking_ = false;
+            form->setWindowTitle(QString::fromUtf8(app::Title));
+        }
+    } restore{this};
+    walk();
+}
+
 void Form1::EnterBusy() {
     setEnabled(false);
     if (!busy_) {
@@ -163,9 +201,16 @@ void Form1::LeaveBusy() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    // A command runs to its end: closing now would cut a conversion off mid-file.
+    // A command runs to its end: closing now would cut a conversion off mid-file. A folder
+    // walk can be stopped, though, after the file in hand.
     if (busy_) {
         event->ignore();
+        if (walking_ && !stopRequested_ && !askingToStop_) {
+            askingToStop_ = true;
+            stopRequested_ = dialogs_.AskYesNo(this, QString::fromUtf8(StopQuestion), false) ==
+                             Dialogs::Answer::Yes;
+            askingToStop_ = false;
+        }
         return;
     }
     engine_.Unload();

@@ -35,6 +35,8 @@ public:
     bool SkipBinary() override;
     float MeasureTwips(const std::string& text) override;
     void Yield() override;
+    void FileDone() override;
+    bool StopRequested() override;
 
     // The four commands, as their buttons run them.
     void ConvertFileCommand(const QString& sourceKeyword, const QString& targetKeyword);
@@ -65,6 +67,7 @@ public:
     static const char* const ConvertFileTitle;
     static const char* const ConvertFolderTitle;
     static const char* const Completed;
+    static const char* const StopQuestion;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -76,6 +79,9 @@ private:
     void LeaveBusy();
     // Runs `work`; a failure closes every open file and is shown as "Error N description".
     void ReportingFailures(const std::function<void()>& work);
+    // Runs the folder walk with its progress in the title bar and the close box able to
+    // stop it; the title is back to the program's own when the walk ends.
+    void WalkWithProgress(const std::function<void()>& walk);
 
     Dialogs& dialogs_;
     MessageLog log_;
@@ -83,6 +89,13 @@ private:
     QString folderPath_;
     bool busy_ = false;
     QElapsedTimer sinceEvents_;
+    // The folder walk in progress: files done, when the title last showed them, and whether
+    // the user asked to stop (or is being asked).
+    bool walking_ = false;
+    int filesDone_ = 0;
+    QElapsedTimer sinceTitle_;
+    bool stopRequested_ = false;
+    bool askingToStop_ = false;
     std::function<void()> yieldProbe_;
 
     QPushButton* command1_ = nullptr;

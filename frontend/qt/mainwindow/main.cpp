@@ -1,14 +1,20 @@
 // Starts Tidelin: one instance per user and temporary folder, the main window in Russian.
+// When that rule cannot be kept, the program says so and does not start.
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include "app_info.h"
 #include "errors.h"
 #include "filesystem.h"
 #include "form1.h"
 #include "qt_dialogs.h"
+
+namespace {
+
+const char* const LockUnavailable =
+    "Tidelin не запущен: личная папка пользователя для защиты от второго экземпляра недоступна "
+    "($XDG_RUNTIME_DIR или ~/.cache/tidelin).";
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     // A second start ends at once, silently, and leaves the running instance alone.
@@ -20,14 +26,16 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(tidelin::app::Title));
 
-    // The texts Qt draws itself (dialog buttons and labels) speak Russian too.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"),
-                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtTranslator);
-    }
+    // The texts Qt draws itself (dialog buttons, labels, file lists) speak Russian too.
+    tidelin::QtDialogs::SpeakRussian();
 
     tidelin::QtDialogs dialogs;
+    if (lock.GetState() == tidelin::fs::InstanceLock::State::Unavailable) {
+        // Without the lock a second instance could not be kept out: say so, never run unlocked.
+        dialogs.Message(nullptr, QString::fromUtf8(LockUnavailable), tidelin::Dialogs::Icon::Critical,
+                        QString());
+        return 1;
+    }
     tidelin::Form1 form(dialogs);
     try {
         form.Load();

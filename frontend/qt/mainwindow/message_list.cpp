@@ -1,8 +1,27 @@
 #include "message_list.h"
 
-#include <QScrollBar>
+#include <QStyledItemDelegate>
 
 namespace tidelin {
+
+namespace {
+
+// Every row is as wide as the list's extent, so the list's own layout gives the sideways
+// range over the widest entry. Nothing else sets that range: a second owner of it would
+// show and hide the scroll bar in turn, each change laying the view out again.
+class ExtentRows : public QStyledItemDelegate {
+public:
+    explicit ExtentRows(MessageList* list) : QStyledItemDelegate(list), list_(list) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {list_->HorizontalExtent(), QStyledItemDelegate::sizeHint(option, index).height()};
+    }
+
+private:
+    MessageList* list_;
+};
+
+}  // namespace
 
 MessageList::MessageList(QWidget* parent) : QListWidget(parent) {
     setUniformItemSizes(true);
@@ -10,25 +29,18 @@ MessageList::MessageList(QWidget* parent) : QListWidget(parent) {
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setTextElideMode(Qt::ElideNone);
+    setItemDelegate(new ExtentRows(this));
 }
 
 void MessageList::EntryAppended(const std::string& entry) {
-    addItem(QString::fromStdString(entry));
+    const QString text = QString::fromStdString(entry);
+    widestText_ = qMax(widestText_, fontMetrics().horizontalAdvance(text));
+    addItem(text);  // lays the rows out again, at the new width
 }
 
-void MessageList::EntriesCleared() { clear(); }
-
-void MessageList::SetHorizontalExtent(int pixels) {
-    extent_ = pixels;
-    updateGeometries();
-}
-
-void MessageList::updateGeometries() {
-    QListWidget::updateGeometries();
-    // The scroll range comes from the extent alone, not from the width of the entries.
-    const int visible = viewport()->width();
-    horizontalScrollBar()->setPageStep(visible);
-    horizontalScrollBar()->setRange(0, qMax(0, extent_ - visible));
+void MessageList::EntriesCleared() {
+    widestText_ = 0;
+    clear();
 }
 
 }  // namespace tidelin

@@ -1,11 +1,16 @@
 #include "qt_dialogs.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 #include <QUrl>
 
 #include "app_info.h"
+#include "russian_file_columns.h"
 
 namespace tidelin {
 
@@ -66,6 +71,7 @@ void QtDialogs::ConfigureFileDialog(QFileDialog& dialog, const QString& title,
         dialog.selectNameFilter(names.at(filterIndex));
     }
     dialog.setDirectory(folder);
+    RussianFileColumns::Apply(dialog);
 }
 
 QString QtDialogs::ChooseFile(QWidget* parent, const QString& title, const QList<FileFilter>& filters,
@@ -88,18 +94,33 @@ QString QtDialogs::ChooseFolder(QWidget* parent, const QString& title) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
+    RussianFileColumns::Apply(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return QString();
     }
     return dialog.selectedFiles().constFirst();
 }
 
-bool QtDialogs::OpenUrl(const QString& address, QString& failure) {
-    if (QDesktopServices::openUrl(QUrl(address))) {
-        return true;
+void QtDialogs::SpeakRussian() {
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    QLocale::setDefault(russian);
+    static QTranslator qtTranslator;
+    if (qtTranslator.isEmpty() &&
+        qtTranslator.load(russian, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTranslator);
     }
-    failure = QStringLiteral("Не удалось открыть адрес ") + address;
-    return false;
+}
+
+bool QtDialogs::OpenUrl(const QString& address, QString& failure) {
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty()) {
+        failure = QStringLiteral("Не удалось открыть адрес ") + address;
+        return false;
+    }
+    // The desktop finding no program for the address is no failure: nothing is shown.
+    QDesktopServices::openUrl(url);
+    return true;
 }
 
 }  // namespace tidelin

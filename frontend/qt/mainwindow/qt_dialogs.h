@@ -16,6 +16,11 @@ public:
     QString ChooseFolder(QWidget* parent, const QString& title) override;
     bool OpenUrl(const QString& address, QString& failure) override;
 
+    // Every text of the dialogs in Russian whatever the system's language: Qt's own texts
+    // through its Russian translation, file-type names and numbers through the default
+    // language. Called once, after the application object exists.
+    static void SpeakRussian();
+
     // Sets up a file-open dialog: the caller's title and folder, and the filters shown with
     // their own text while matching their patterns. Shared with the tests.
     static void ConfigureFileDialog(QFileDialog& dialog, const QString& title,

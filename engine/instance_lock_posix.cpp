@@ -1,0 +1,144 @@
+// The single-instance lock: a file in a private place of the user's, locked while the program
+// runs. No other user can create, hold or replace it there.
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+#include "filesystem.h"
+#include "posix_internal.h"
+
+namespace tidelin::fs {
+
+namespace {
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') {
+        return home;
+    }
+    const passwd* entry = ::getpwuid(::geteuid());
+    return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
+}
+
+// Opens `path` as a folder that only this user may write: not a link, owned by the user, not
+// writable by group or others. -1 otherwise.
+int OpenPrivateFolder(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 022) == 0) {
+        return fd;
+    }
+    posix::CloseFd(fd);
+    return -1;
+}
+
+// $XDG_RUNTIME_DIR when set, otherwise ~/.cache/tidelin, created with mode 0700 as needed.
+int OpenLockFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && *runtime != '\0') {
+        return OpenPrivateFolder(runtime);
+    }
+    const std::string home = HomeFolder();
+    if (home.empty()) {
+        return -1;
+    }
+    const std::string cache = home + "/.cache";
+    ::mkdir(cache.c_str(), 0700);
+    ::mkdir((cache + "/tidelin").c_str(), 0700);
+    return OpenPrivateFolder(cache + "/tidelin");
+}
+
+// The lock's name, one per temporary folder: a hash of the folder's path.
+std::string LockName() {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : TemporaryFolder()) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    char name[40];
+    std::snprintf(name, sizeof name, "tidelin-%016llx.lock", static_cast<unsigned long long>(hash));
+    return name;
+}
+
+}  // namespace
+
+InstanceLock::~InstanceLock() { Release(); }
+
+void InstanceLock::Release() noexcept {
+    if (state_ == State::Acquired) {
+        // Removed while still locked: an instance that opened it meanwhile finds, once it
+        // holds the lock, that the name no longer leads to it, and starts over.
+        ::unlinkat(folder_, name_.c_str(), 0);
+    }
+    posix::CloseFd(fd_);
+    posix::CloseFd(folder_);
+    fd_ = -1;
+    folder_ = -1;
+    state_ = State::Unavailable;
+}
+
+InstanceLock::InstanceLock(InstanceLock&& other) noexcept
+    : folder_(other.folder_), name_(std::move(other.name_)), fd_(other.fd_), state_(other.state_) {
+    other.folder_ = -1;
+    other.fd_ = -1;
+    other.state_ = State::Unavailable;
+}
+
+InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
+    if (this != &other) {
+        Release();
+        folder_ = other.folder_;
+        name_ = std::move(other.name_);
+        fd_ = other.fd_;
+        state_ = other.state_;
+        other.folder_ = -1;
+        other.fd_ = -1;
+        other.state_ = State::Unavailable;
+    }
+    return *this;
+}
+
+InstanceLock InstanceLock::Acquire() {
+    InstanceLock lock;
+    lock.folder_ = OpenLockFolder();
+    if (lock.folder_ < 0) {
+        return lock;
+    }
+    lock.name_ = LockName();
+    const std::string& name = lock.name_;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const int fd =
+            ::openat(lock.folder_, name.c_str(),
+                     O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+        struct stat opened {};
+        if (fd < 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
+            opened.st_uid != ::geteuid()) {
+            posix::CloseFd(fd);
+            return lock;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            lock.state_ = errno == EWOULDBLOCK ? State::HeldElsewhere : State::Unavailable;
+            posix::CloseFd(fd);
+            return lock;
+        }
+        struct stat named {};
+        if (::fstatat(lock.folder_, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_ino == opened.st_ino && named.st_dev == opened.st_dev) {
+            lock.fd_ = fd;
+            lock.state_ = State::Acquired;
+            return lock;
+        }
+        posix::CloseFd(fd);  // the lock file of an instance that has just ended: start over
+    }
+    return lock;
+}
+
+}  // namespace tidelin::fs

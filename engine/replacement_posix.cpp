@@ -1,0 +1,260 @@
+// Putting converted content in the place of its source: the copy gets the source's owner,
+// attributes and permissions where no other user can reach it, and takes the source's name
+// in one rename only while the source still shows what was read.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "errors.h"
+#include "filesystem.h"
+#include "posix_internal.h"
+
+namespace tidelin::fs {
+
+namespace {
+
+const char* const AccessList = "system.posix_acl_access";
+constexpr int NameAttempts = 100;
+
+std::function<void(const std::string&)>& BeforePublishHook() {
+    static std::function<void(const std::string&)> hook;
+    return hook;
+}
+
+[[noreturn]] void RaiseAccessListLost() {
+    throw EngineError(err::PermissionDenied, "Список доступа файла сохранить нельзя.");
+}
+
+// The names of the extended attributes of `fd`; none where the file system keeps none.
+std::vector<std::string> AttributeNames(int fd) {
+    std::vector<char> buffer;
+    for (;;) {
+        const ssize_t size = ::flistxattr(fd, nullptr, 0);
+        if (size < 0) {
+            if (errno == EOPNOTSUPP) {
+                return {};
+            }
+            RaiseSystemError(errno);
+        }
+        buffer.resize(static_cast<std::size_t>(size));
+        const ssize_t got = ::flistxattr(fd, buffer.data(), buffer.size());
+        if (got >= 0) {
+            buffer.resize(static_cast<std::size_t>(got));
+            break;
+        }
+        if (errno != ERANGE) {  // ERANGE: the list grew meanwhile
+            RaiseSystemError(errno);
+        }
+    }
+    std::vector<std::string> names;
+    for (std::size_t at = 0; at < buffer.size();) {
+        names.emplace_back(buffer.data() + at);
+        at += names.back().size() + 1;
+    }
+    return names;
+}
+
+// Copies one attribute. One that this user may not set is left out, unless it is `required`.
+void CopyAttribute(int from, int to, const std::string& name, bool required) {
+    std::vector<char> value;
+    for (;;) {
+        const ssize_t size = ::fgetxattr(from, name.c_str(), nullptr, 0);
+        if (size < 0) {
+            if (errno == ENODATA) {
+                return;  // gone meanwhile: the source's changed state will refuse the file
+            }
+            RaiseSystemError(errno);
+        }
+        value.resize(static_cast<std::size_t>(size));
+        const ssize_t got = ::fgetxattr(from, name.c_str(), value.data(), value.size());
+        if (got >= 0) {
+            value.resize(static_cast<std::size_t>(got));
+            break;
+        }
+        if (errno != ERANGE) {
+            RaiseSystemError(errno);
+        }
+    }
+    if (::fsetxattr(to, name.c_str(), value.data(), value.size(), 0) == 0) {
+        return;
+    }
+    if (errno != EPERM && errno != EACCES && errno != EOPNOTSUPP) {
+        RaiseSystemError(errno);
+    }
+    if (required) {
+        RaiseAccessListLost();
+    }
+}
+
+// Gives the unnamed `copy` a fresh hidden name beside `target` and returns that path.
+std::string LinkBeside(File& copy, const std::string& target) {
+    const std::string folder = posix::FolderOf(target) + '/';
+    // Linking a descriptor directly needs a privilege; its /proc name does not.
+    const std::string self = "/proc/self/fd/" + std::to_string(copy.Descriptor());
+    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
+        const std::string name = folder + posix::NewCopyName();
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+            (errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0 &&
+             ::linkat(copy.Descriptor(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)) {
+            return name;
+        }
+        if (errno != EEXIST) {
+            RaiseSystemError(errno);
+        }
+    }
+    RaiseSystemError(EEXIST);
+}
+
+// Copies the whole content of `from` (read from its start) into `to`.
+void CopyContent(int from, int to) {
+    off_t inOffset = 0;
+    for (;;) {
+        const ssize_t copied = ::copy_file_range(from, &inOffset, to, nullptr, 1 << 30, 0);
+        if (copied > 0) {
+            continue;
+        }
+        if (copied == 0) {
+            return;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
+            RaiseSystemError(errno);
+        }
+        break;  // not offered between these file systems: copy through a buffer
+    }
+    const std::size_t bufferSize = 1 << 20;
+    std::unique_ptr<char[]> buffer(new char[bufferSize]);
+    File out(::dup(to));
+    File in(::dup(from));
+    for (std::int64_t offset = inOffset;;) {
+        const std::size_t got = in.ReadAt(buffer.get(), bufferSize, offset);
+        out.WriteAt(buffer.get(), got, offset);
+        offset += static_cast<std::int64_t>(got);
+        if (got < bufferSize) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+void KeepOwner(File& copy, const PathInfo& keep) {
+    const PathInfo now = copy.Info();
+    if (now.owner == keep.owner && now.group == keep.group) {
+        return;
+    }
+    if (::fchown(copy.Descriptor(), keep.owner, keep.group) != 0) {
+        if (errno == EPERM || errno == EACCES || errno == EINVAL) {
+            throw EngineError(err::PermissionDenied, "Владельца и группу файла сохранить нельзя.");
+        }
+        RaiseSystemError(errno);
+    }
+}
+
+void KeepAttributes(File& copy, File& source, const PathInfo& keep) {
+    const int to = copy.Descriptor();
+    bool hasAccessList = false;
+    for (const std::string& name : AttributeNames(source.Descriptor())) {
+        if (name == AccessList) {
+            hasAccessList = true;
+        } else {
+            // Access lists of other kinds (system.*) must be kept like the POSIX one.
+            CopyAttribute(source.Descriptor(), to, name, name.compare(0, 7, "system.") == 0);
+        }
+    }
+    // The access list goes last: it may take away the write permission that setting the other
+    // attributes needs. Without one, a list inherited from the folder's default must go.
+    if (hasAccessList) {
+        CopyAttribute(source.Descriptor(), to, AccessList, true);
+    } else if (::fremovexattr(to, AccessList) != 0 && errno != ENODATA && errno != EOPNOTSUPP) {
+        RaiseAccessListLost();
+    }
+    if (::fchmod(to, keep.mode) != 0) {
+        RaiseSystemError(errno);
+    }
+}
+
+void PublishOver(File& copy, const std::string& copyName, const std::string& target,
+                 const PathInfo& read) {
+    if (BeforePublishHook()) {
+        BeforePublishHook()(target);
+    }
+    struct stat st {};
+    const bool present = ::lstat(target.c_str(), &st) == 0;
+    if (!present && errno != ENOENT) {
+        RaiseSystemError(errno);
+    }
+    if (!present || !SameFileState(posix::FromStat(st), read)) {
+        throw EngineError(err::DeviceIo, "Файл изменился во время чтения.");
+    }
+    // From here to the rename only two system calls: the remaining window for a change.
+    const std::string name = copyName.empty() ? LinkBeside(copy, target) : copyName;
+    if (::rename(name.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(name.c_str());
+        RaiseSystemError(error);
+    }
+}
+
+void SyncFolderOf(const std::string& path) {
+    File folder(::open(posix::FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.IsOpen()) {
+        RaiseSystemError(errno);
+    }
+    if (::fsync(folder.Descriptor()) != 0 && errno != EINVAL && errno != EROFS) {
+        RaiseSystemError(errno);
+    }
+}
+
+File MoveBeside(File work, const std::string& workPath, const std::string& target,
+                std::string& name) {
+    const std::string folder = posix::FolderOf(target) + '/';
+    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
+        name = folder + posix::NewCopyName();
+        const int moved =
+            ::renameat2(AT_FDCWD, workPath.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE);
+        if (moved == 0) {
+            return work;  // the same file, still open and locked, now beside the target
+        }
+        if (errno == EXDEV || errno == EINVAL) {
+            break;  // another file system (or one without this kind of rename): copy
+        }
+        if (errno != EEXIST) {
+            RaiseSystemError(errno);
+        }
+    }
+    File copy;
+    for (int attempt = 0; attempt < NameAttempts && !copy.IsOpen(); ++attempt) {
+        name = folder + posix::NewCopyName();
+        copy = File(posix::CreateExclusiveLocked(name));
+        if (!copy.IsOpen() && errno != EEXIST) {
+            RaiseSystemError(errno);
+        }
+    }
+    if (!copy.IsOpen()) {
+        RaiseSystemError(EEXIST);
+    }
+    try {
+        CopyContent(work.Descriptor(), copy.Descriptor());
+    } catch (...) {
+        ::unlink(name.c_str());
+        throw;
+    }
+    RemoveIfSameFile(workPath, work.Info());
+    return copy;
+}
+
+void SetBeforePublishHook(std::function<void(const std::string& target)> hook) {
+    BeforePublishHook() = std::move(hook);
+}
+
+}  // namespace tidelin::fs
