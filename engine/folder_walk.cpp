@@ -12,8 +12,6 @@ namespace tidelin {
 
 namespace {
 
-const char* const ErrorEntryPrefix = "!_ Ошибка ";
-
 // Converts one file of the walk; a failure becomes an error entry and the walk goes on.
 void ConvertInWalk(Engine& engine, const std::string& folder, const std::string& name,
                    const std::string& walkMode) {
@@ -26,7 +24,7 @@ void ConvertInWalk(Engine& engine, const std::string& folder, const std::string&
         }
     } catch (const EngineError& error) {
         engine.CloseAllFiles();
-        engine.Log().Append(ErrorEntryPrefix + std::to_string(error.Number()) + ' ' +
+        engine.Log().Append(WalkErrorEntryPrefix + std::to_string(error.Number()) + ' ' +
                             error.Description() + " - " + path);
         try {
             engine.Log().ApplyWidthRule(engine.Host().MeasureTwips(path));
