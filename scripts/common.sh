@@ -4,12 +4,15 @@
 TIDELIN_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TIDELIN_BUILD="${TIDELIN_BUILD:-$TIDELIN_ROOT/build}"
 
-# What building and running Tidelin needs.
-BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev libgl-dev
-                qt6-translations-l10n fonts-dejavu-core)
+# What building and running the window program needs.
+RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev qt6-translations-l10n fonts-dejavu-core)
+# What building everything needs: the window's packages and GoogleTest.
+BUILD_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev libgmock-dev)
+# What making the Debian package needs beside them.
+PACKAGE_PACKAGES=(dpkg-dev file)
 # What the tests need beside it: a real X server and window manager, the tools that find and
-# close windows, and the desktop-entry checker.
-TEST_PACKAGES=(xvfb openbox wmctrl x11-utils desktop-file-utils)
+# close windows, the desktop-entry and AppStream checkers, and the package tools.
+TEST_PACKAGES=(xvfb openbox wmctrl x11-utils desktop-file-utils appstream "${PACKAGE_PACKAGES[@]}")
 
 # Installs the Debian packages among "$@" that are not installed yet.
 install_missing() {
