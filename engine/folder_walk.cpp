@@ -12,12 +12,11 @@ namespace tidelin {
 
 namespace {
 
-const char* const ErrorEntryPrefix = "!_ Ошибка ";
 const char* const StoppedEntryPrefix = "!_  Остановлено пользователем: ";
 
 // Logs a failure in the walk's error-entry form; the walk goes on.
 void LogFailure(Engine& engine, const EngineError& error, const std::string& path) {
-    engine.Log().Append(ErrorEntryPrefix + std::to_string(error.Number()) + ' ' +
+    engine.Log().Append(WalkErrorEntryPrefix + std::to_string(error.Number()) + ' ' +
                         error.Description() + " - " + path);
     try {
         engine.Log().ApplyWidthRule(engine.Host().MeasureTwips(path));

@@ -33,7 +33,7 @@ fi
 
 step "Building Tidelin for Windows"
 cmake -S "$TIDELIN_ROOT" -B "$WINDOWS_BUILD/tidelin" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
-    -DTIDELIN_WINDOWS_PREFIX="$GTEST_PREFIX" -DTIDELIN_ENGINE_ONLY=ON >/dev/null
+    -DTIDELIN_WINDOWS_PREFIX="$GTEST_PREFIX" -DTIDELIN_ENGINE_ONLY=ON -DTIDELIN_BUILD_TESTS=ON >/dev/null
 cmake --build "$WINDOWS_BUILD/tidelin" --parallel "$(nproc)"
 BIN="$WINDOWS_BUILD/tidelin/bin"
 

@@ -274,7 +274,7 @@ TEST_F(FolderToolTest, PrintsEveryEntryThenCompletion) {
     WriteFile(tree + "/sub/b.bin", std::string("\0", 1));
     WriteFile(tree + "/sub/c.txt", "c\r\n");
     ToolResult result = RunConvertTool({"--win-to-unix", "--folder", tree + "/"}, Root());
-    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.status, 1);  // the walk logged an error entry
     EXPECT_EQ(result.out, Protected + tree + "/a.txt\n!_  Бинарный файл: " + tree +
                               "/sub/b.bin\nОперация завершена.\n");
     EXPECT_EQ(ReadFile(tree + "/sub/c.txt"), "c\n");
@@ -283,9 +283,12 @@ TEST_F(FolderToolTest, PrintsEveryEntryThenCompletion) {
     result = RunConvertTool({"--unix-to-win", "--folder", tree + "/sub"}, Root());
     EXPECT_EQ(result.out, "!_  Бинарный файл: " + tree + "/sub/b.bin\nОперация завершена.\n");
 
-    result = RunConvertTool({"--unix-to-win", "--folder", Path("missing")}, Root());
     EXPECT_EQ(result.status, 0);
+
+    result = RunConvertTool({"--unix-to-win", "--folder", Path("missing")}, Root());
+    EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "tidelin-convert: " + Path("missing") + ": no such folder\n");
 }
 
 }  // namespace

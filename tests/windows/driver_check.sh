@@ -48,12 +48,20 @@ printf 'r\n' >"$SCRATCH/tree/sub/ro.txt"
 chmod 444 "$SCRATCH/tree/sub/ro.txt"  # Wine shows a file nobody may write as read-only
 printf 'b\0\n' >"$SCRATCH/tree/sub/b.bin"
 tree="$(win "$SCRATCH/tree")"
-check "a folder walk" 0 "!_  Бинарный файл: $tree\\sub\\b.bin
+# A walk that logged an error entry exits 1.
+check "a folder walk" 1 "!_  Бинарный файл: $tree\\sub\\b.bin
 !_ Ошибка 75 Системные, скрытые и файлы только для чтения не перезаписываются. - $tree\\sub\\ro.txt
 Операция завершена." "" -- --unix-to-win --folder "$tree\\"
 content "the walked file" "$SCRATCH/tree/x.txt" 'x\r\n'
 content "the read-only file" "$SCRATCH/tree/sub/ro.txt" 'r\n'
 content "the binary file" "$SCRATCH/tree/sub/b.bin" 'b\0\n'
+
+# A relative path is taken from the current folder, as Windows resolves it.
+printf 'r\r\n' >"$SCRATCH/relative.txt"
+cd "$SCRATCH"
+check "a relative path" 0 "Операция завершена." "" -- --win-to-unix --file relative.txt
+cd - >/dev/null
+content "the file named by a relative path" "$SCRATCH/relative.txt" 'r\n'
 
 check "a missing file" 1 "" "Error 53 " -- --win-to-unix --file "$(win "$SCRATCH/missing.txt")"
 check "no arguments" 2 "" "tidelin-convert: " --
