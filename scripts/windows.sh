@@ -54,6 +54,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
 export HOME="$WINDOWS_BUILD/wine-home-$(id -u)"
 export TMPDIR="$HOME/tmp"
 mkdir -p "$TMPDIR"
+# Wine spells Windows names in Linux file names in the locale's encoding: only UTF-8 holds
+# every name Windows can hold.
+export LC_ALL=C.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
 trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
 if [ ! -d "$WINEPREFIX" ]; then
