@@ -20,7 +20,8 @@ inline constexpr char WalkErrorEntryPrefix[] = "!_ Ошибка ";
 void ConvertFolderTree(Engine& engine, const std::string& folder, const std::string& walkMode);
 
 // The chosen folder as the walk uses it: exactly as chosen (a name may end in a blank), with
-// one trailing "/" removed. Empty when there is nothing to walk: no path, no "/" left, or the root itself.
+// one trailing separator ("/", on Windows "\") removed. Empty when there is nothing to walk:
+// no path, no separator left, or the root itself (on Windows a drive root).
 std::string NormaliseWalkFolder(const std::string& folder);
 
 }  // namespace tidelin

@@ -16,6 +16,9 @@ PACKAGE_PACKAGES=(dpkg-dev file)
 # access lists and extended attributes, and the package tools.
 TEST_PACKAGES=(xvfb openbox wmctrl x11-utils xdotool desktop-file-utils appstream
                dbus-x11 at-spi2-core python3-pyatspi acl attr "${PACKAGE_PACKAGES[@]}")
+# What the Windows build and its tests under Wine need (scripts/windows.sh): the cross
+# compiler, Wine, and GoogleTest's sources to build it for Windows.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest)
 
 # Installs the Debian packages among "$@" that are not installed yet.
 install_missing() {

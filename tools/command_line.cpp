@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include <filesystem>
 #include <string_view>
 
 namespace tidelin::tool {
@@ -84,6 +85,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string AbsolutePath(const std::string& path, const std::string& workingFolder) {
+#ifdef _WIN32
+    // Windows resolves a path by its own rules (drives, "\\server\share", "." and ".."), as
+    // GetFullPathNameW does for std::filesystem::absolute; UTF-8 goes in and out as char8_t.
+    (void)workingFolder;
+    const std::u8string full =
+        std::filesystem::absolute(std::u8string(path.begin(), path.end())).u8string();
+    return std::string(full.begin(), full.end());
+#endif
     const std::string joined =
         !path.empty() && path.front() == '/' ? path : workingFolder + '/' + path;
     std::string result;

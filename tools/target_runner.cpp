@@ -14,6 +14,17 @@ namespace {
 
 const char* const Completed = "Операция завершена.";
 
+// The program's paths are UTF-8; std::filesystem takes them as char8_t, so that Windows does
+// not read them in its 8-bit code page (on Linux the bytes pass unchanged).
+std::filesystem::path FsPath(const std::string& path) {
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 }  // namespace
 
 bool TargetRunner::ConvertFile(const std::string& path) {
@@ -61,7 +72,7 @@ bool TargetRunner::ConvertFolder(const std::string& path) {
 std::string TargetRunner::FolderToWalk(const std::string& path) {
     namespace stdfs = std::filesystem;
     std::error_code error;
-    const stdfs::file_status status = stdfs::symlink_status(path, error);
+    const stdfs::file_status status = stdfs::symlink_status(FsPath(path), error);
     if (!stdfs::exists(status)) {
         Report(path, error && error != std::errc::no_such_file_or_directory ? error.message()
                                                                             : "no such folder");
@@ -71,14 +82,14 @@ std::string TargetRunner::FolderToWalk(const std::string& path) {
     if (stdfs::is_symlink(status)) {
         // The walk never follows links; a folder named through one is walked where it leads,
         // as the window does with a folder chosen through a link.
-        const stdfs::path target = stdfs::canonical(path, error);
+        const stdfs::path target = stdfs::canonical(FsPath(path), error);
         if (error) {
             Report(path, "a link that leads nowhere");
             return {};
         }
-        folder = target.string();
+        folder = Utf8(target);
     }
-    if (!stdfs::is_directory(folder, error)) {
+    if (!stdfs::is_directory(FsPath(folder), error)) {
         Report(path, "not a folder");
         return {};
     }
