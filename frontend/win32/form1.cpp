@@ -111,9 +111,7 @@ void Form1::CreateControls() {
     };
     // Made in tab order (List1, Command5, Command1 ... Command4, Check1); the frame and the
     // labels take no focus.
-    // The frame lies beneath the controls it frames.
-    ::SetWindowPos(make(WC_BUTTONW, "Сообщения:", IdFrame1, WS_VISIBLE | BS_GROUPBOX), HWND_BOTTOM, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    HWND frame1 = make(WC_BUTTONW, "Сообщения:", IdFrame1, WS_VISIBLE | BS_GROUPBOX);
     make(WC_STATICW, "Системные, скрытые и файлы только для чтения не перезаписываются.", IdLabel1,
          WS_VISIBLE | SS_LEFT);
     dlgFilename_ = make(WC_STATICW, "DlgFilename", IdDlgFilename, SS_LEFT);  // never shown
@@ -128,6 +126,8 @@ void Form1::CreateControls() {
     make(WC_BUTTONW, "Конвертировать папку Unix в Windows", IdCommand4, button);
     HWND check1 = make(WC_BUTTONW, "Не изменять бинарные файлы", IdCheck1, WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX);
     ::SendMessageW(check1, BM_SETCHECK, BST_CHECKED, 0);
+    // The frame lies beneath the controls it frames (a new control goes beneath the others).
+    ::SetWindowPos(frame1, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void Form1::Layout(int dpi) {

@@ -177,6 +177,16 @@ void StartUp() {
               list.right - list.left == ::MulDiv(7455, dpi, 1440),
           "List1 in its place inside Frame1");
 
+    // The controls inside the frame lie above it, so they are seen and reached.
+    for (const int id : {ids::IdList1, ids::IdLabel1, ids::IdCommand5}) {
+        RECT at{};
+        ::GetWindowRect(::GetDlgItem(form, id), &at);
+        POINT centre{(at.left + at.right) / 2, (at.top + at.bottom) / 2};
+        ::ScreenToClient(form, &centre);
+        Check(::ChildWindowFromPointEx(form, centre, CWP_SKIPINVISIBLE) == ::GetDlgItem(form, id),
+              "control " + std::to_string(id) + " is not hidden under Frame1");
+    }
+
     GUITHREADINFO thread{};
     thread.cbSize = sizeof(thread);
     ::GetGUIThreadInfo(::GetWindowThreadProcessId(form, nullptr), &thread);
