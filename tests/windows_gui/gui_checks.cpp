@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -28,7 +29,6 @@ const std::wstring FolderChooserTitle = L"Выберите папку, все ф
 const std::wstring Completed = L"Операция завершена.";
 constexpr int FileNameBox = 0x47C;    // cmb13 of the open dialog (edt1 = 0x480 in older ones)
 constexpr int FilterBox = 0x470;      // cmb1: the file-type list
-constexpr UINT SetFolderSelection = WM_USER + 103;  // BFFM_SETSELECTIONW
 
 std::wstring program;
 std::wstring root;  // this run's folder, removed at the end
@@ -112,10 +112,8 @@ void ConvertOneFile(Program& tidelin, HWND form, int command, const std::wstring
     WaitFor([&] { return ::IsWindowEnabled(::GetDlgItem(form, ids::IdCommand5)) != FALSE; }, "the idle state");
 }
 
-// The name of the item selected in the folder chooser's tree.
-std::wstring SelectedFolder(Program& tidelin, HWND chooser) {
-    HWND tree = ::FindWindowExW(chooser, nullptr, WC_TREEVIEWW, nullptr);
-    const auto item = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+// The text of an item of the folder chooser's tree, read through the program's memory.
+std::wstring ItemText(Program& tidelin, HWND tree, HTREEITEM item) {
     if (item == nullptr) {
         return {};
     }
@@ -132,6 +130,63 @@ std::wstring SelectedFolder(Program& tidelin, HWND chooser) {
     ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote));
     tidelin.Fetch(remote, &query, sizeof(query));
     return query.text;
+}
+
+HTREEITEM Next(HWND tree, HTREEITEM item, WPARAM how) {
+    return reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
+}
+
+// Opens `parent` as a user does and returns its child whose text `matches`, or none.
+HTREEITEM OpenAndFind(Program& tidelin, HWND tree, HTREEITEM parent,
+                      const std::function<bool(const std::wstring&)>& matches) {
+    ::SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+    for (HTREEITEM child = Next(tree, parent, TVGN_CHILD); child != nullptr; child = Next(tree, child, TVGN_NEXT)) {
+        if (matches(ItemText(tidelin, tree, child))) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+// Selects `path` (a folder on a drive) in the chooser's tree, opening one level after the
+// other from the desktop, as a user does: the drive is found in whichever top item holds it.
+void SelectInTree(Program& tidelin, HWND chooser, const std::wstring& path) {
+    HWND tree = ::FindWindowExW(chooser, nullptr, WC_TREEVIEWW, nullptr);
+    const HTREEITEM desktop = Next(tree, nullptr, TVGN_ROOT);
+    const std::wstring drive = path.substr(0, 2);  // "T:"
+    const auto isDrive = [&](const std::wstring& text) { return text.find(drive) != std::wstring::npos; };
+    HTREEITEM item = nullptr;
+    ::SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(desktop));
+    for (HTREEITEM top = Next(tree, desktop, TVGN_CHILD); top != nullptr && item == nullptr;
+         top = Next(tree, top, TVGN_NEXT)) {
+        item = OpenAndFind(tidelin, tree, top, isDrive);
+    }
+    Check(item != nullptr, "drive " + Utf8(drive) + " in the folder chooser");
+    for (std::size_t from = 3; from < path.size();) {
+        const std::size_t end = std::min(path.find(L'\\', from), path.size());
+        const std::wstring name = path.substr(from, end - from);
+        item = OpenAndFind(tidelin, tree, item, [&](const std::wstring& text) { return text == name; });
+        Check(item != nullptr, "folder " + Utf8(name) + " in the folder chooser");
+        from = end + 1;
+    }
+    ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    WaitFor([&] { return Next(tree, nullptr, TVGN_CARET) == item; }, "the folder chooser to select the tree");
+}
+
+// Opens the folder chooser with `command`, leads it to `tree` and accepts it.
+void ChooseFolder(Program& tidelin, HWND form, int command, const std::wstring& tree) {
+    Press(form, command);
+    HWND chooser = nullptr;
+    WaitFor(
+        [&] {
+            chooser = tidelin.Find(L"#32770");
+            return chooser != nullptr && ::FindWindowExW(chooser, nullptr, L"SysTreeView32", nullptr) != nullptr;
+        },
+        "the folder chooser");
+    Check(::FindWindowExW(chooser, nullptr, L"Static", FolderChooserTitle.c_str()) != nullptr,
+          "the folder chooser shows its title");
+    SelectInTree(tidelin, chooser, tree);
+    Answer(chooser, IDOK);
 }
 
 void StartUp() {
@@ -251,32 +306,7 @@ void FolderWalk() {
     ::SetFileAttributesW((tree + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     Program tidelin(program, folders.temp);
     HWND form = Start(tidelin);
-    Press(form, ids::IdCommand3);
-    HWND chooser = nullptr;
-    WaitFor(
-        [&] {
-            chooser = tidelin.Find(L"#32770");
-            return chooser != nullptr && ::FindWindowExW(chooser, nullptr, L"SysTreeView32", nullptr) != nullptr;
-        },
-        "the folder chooser");
-    Check(::FindWindowExW(chooser, nullptr, L"Static", FolderChooserTitle.c_str()) != nullptr,
-          "the folder chooser shows its title");
-    // The chooser is led down the tree one folder at a time, as a user opens each level,
-    // until the tree shows the folder selected (Wine fills the levels in as they open).
-    const std::wstring leaf = tree.substr(tree.rfind(L'\\') + 1);
-    WaitFor(
-        [&] {
-            for (std::size_t at = tree.find(L'\\');; at = tree.find(L'\\', at + 1)) {
-                const std::wstring step = at == std::wstring::npos ? tree : tree.substr(0, at == 2 ? 3 : at);
-                ::SendMessageW(chooser, SetFolderSelection, TRUE, reinterpret_cast<LPARAM>(tidelin.Place(step)));
-                if (at == std::wstring::npos) {
-                    break;
-                }
-            }
-            return SelectedFolder(tidelin, chooser) == leaf;
-        },
-        "the folder chooser to select the tree");
-    Answer(chooser, IDOK);
+    ChooseFolder(tidelin, form, ids::IdCommand3, tree);
     HWND box = tidelin.WaitForDialog(Title);
     CheckEqual(BoxText(box), ConfirmFolder(tree, L"Windows", L"Unix"), "folder confirmation");
     Check(DefaultButton(box) == IDNO, "No is the default of the folder confirmation");
