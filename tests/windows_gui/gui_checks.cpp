@@ -338,6 +338,40 @@ void FolderWalk() {
     Close(tidelin, form);
 }
 
+// Closing the window during a walk offers to stop it after the file in hand; the title shows
+// the progress meanwhile.
+void StopWalk() {
+    const Folders folders = MakeFolders(L"stop");
+    const std::wstring tree = folders.files + L"\\many";
+    ::CreateDirectoryW(tree.c_str(), nullptr);
+    constexpr int Files = 3000;
+    for (int i = 0; i < Files; ++i) {
+        WriteFile(tree + L"\\" + std::to_wstring(10000 + i) + L".txt", "a\r\nb\r\n");
+    }
+    Program tidelin(program, folders.temp);
+    HWND form = Start(tidelin);
+    ChooseFolder(tidelin, form, ids::IdCommand3, tree);
+    Answer(tidelin.WaitForDialog(Title), IDYES);
+    const std::wstring progress = L"Tidelin — файлов: ";
+    WaitFor([&] { return TextOf(form).rfind(progress, 0) == 0; }, "the progress in the title");
+    ::PostMessageW(form, WM_CLOSE, 0, 0);
+    HWND box = tidelin.WaitForDialog(Title);
+    CheckEqual(BoxText(box), L"Остановить после текущего файла?", "stop question");
+    Check(DefaultButton(box) == IDNO, "No is the default of the stop question");
+    Answer(box, IDYES);
+    box = tidelin.WaitForDialog(Title);
+    CheckEqual(BoxText(box), Completed, "completion report after a stopped walk");
+    Answer(box, IDOK);
+    const auto entries = ListEntries(::GetDlgItem(form, ids::IdList1));
+    Check(entries.size() == 1 && entries[0] == L"!_  Остановлено пользователем: " + tree,
+          "one entry says where the walk stopped, got " + std::to_string(entries.size()) + " entries");
+    CheckEqual(TextOf(form), Title, "the title is back after the walk");
+    Check(ReadFile(tree + L"\\" + std::to_wstring(10000 + Files - 1) + L".txt") == "a\r\nb\r\n",
+          "the files after the stop are left alone");
+    Close(tidelin, form);
+    Check(tidelin.ExitCode() == 0, "the window then closes normally");
+}
+
 void About() {
     const Folders folders = MakeFolders(L"about");
     Program tidelin(program, folders.temp);
@@ -418,7 +452,7 @@ int wmain(int argc, wchar_t** argv) {
         void (*run)();
     } cases[] = {
         {"StartUp", StartUp}, {"OneFileEachWay", OneFileEachWay}, {"MissingFileLoop", MissingFileLoop},
-        {"FolderWalk", FolderWalk}, {"About", About}, {"SecondStart", SecondStart},
+        {"FolderWalk", FolderWalk}, {"StopWalk", StopWalk}, {"About", About}, {"SecondStart", SecondStart},
     };
     int failures = 0;
     int run = 0;
