@@ -306,6 +306,7 @@ void Form1::SetTitle(const std::wstring& title) { ::SetWindowTextW(window_, titl
 // Busy: every control refuses input and the pointer is the arrow with the hourglass. The
 // frame itself stays live, so that its close box can offer to stop a folder walk.
 void Form1::EnterBusy() {
+    focusBeforeBusy_ = ::GetFocus();
     busy_ = true;
     for (const int id : InputControls) {
         ::EnableWindow(::GetDlgItem(window_, id), FALSE);
@@ -320,6 +321,9 @@ void Form1::LeaveBusy() {
     busy_ = false;
     for (const int id : InputControls) {
         ::EnableWindow(::GetDlgItem(window_, id), TRUE);
+    }
+    if (focusBeforeBusy_ != nullptr && ::IsChild(window_, focusBeforeBusy_)) {
+        ::SetFocus(focusBeforeBusy_);
     }
     ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
     POINT cursor;

@@ -81,6 +81,7 @@ private:
     DWORD filterIndex_ = 0;  // the file chooser's filter pair, kept between showings
 
     bool busy_ = false;
+    HWND focusBeforeBusy_ = nullptr;  // the control that gets the focus back when idle again
     bool walking_ = false;
     bool stopRequested_ = false;
     bool askingToStop_ = false;
