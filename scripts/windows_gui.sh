@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the native Windows window (tidelin.exe) and its test driver with mingw-w64 and
 # runs the driver under Wine on a private Xvfb display: it starts the window, works it through
-# its controls and dialogs and reads back what they show. Installs what is missing first.
+# its controls and dialogs and reads back what they show; then builds the zip and the installer
+# and installs and uninstalls it silently under Wine. Installs what is missing first.
 # Builds in build-windows/gui (or TIDELIN_WINDOWS_BUILD/gui).
 #   TIDELIN_GUI_REPEAT=N    runs the checks N times in a row (default 1)
 #   TIDELIN_GUI_SCREENSHOT=FILE  leaves a screenshot of the window there
@@ -66,6 +67,11 @@ for run in $(seq "${TIDELIN_GUI_REPEAT:-1}"); do
     step "Window checks under Wine, run $run"
     "$WINE" "$BIN/tidelin_gui_checks.exe" "$@" 2>&1 | grep -v '^wine: Read access denied'
 done
+
+if [ $# -eq 0 ]; then
+    step "The zip and the installer"
+    bash "$TIDELIN_ROOT/tests/windows_gui/package_check.sh" "$BIN" "$WINDOWS_BUILD/package"
+fi
 
 if [ -n "${TIDELIN_GUI_SCREENSHOT:-}" ]; then
     step "Screenshot"
