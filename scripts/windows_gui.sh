@@ -35,6 +35,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
 export HOME="$WINDOWS_BUILD/wine-home-$(id -u)"
 export TMPDIR="$HOME/tmp"
 mkdir -p "$TMPDIR"
+# Wine spells Windows names in Linux file names in the locale's encoding: only UTF-8 holds
+# every name Windows can hold (the checks use Cyrillic ones).
+export LC_ALL=C.UTF-8
 unset WAYLAND_DISPLAY
 
 # A private display; Wine draws the windows in a desktop of its own there, with Windows frames.
