@@ -72,6 +72,17 @@ for run in $(seq "${TIDELIN_GUI_REPEAT:-1}"); do
 done
 
 if [ $# -eq 0 ]; then
+    # The layout follows the display's real DPI: once more at 150 %.
+    step "Start-up layout at 144 DPI"
+    FONTS='HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'
+    "$WINE" reg add "$FONTS" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+    "$WINESERVER" -w
+    status=0
+    "$WINE" "$BIN/tidelin_gui_checks.exe" StartUp 2>&1 | grep -v '^wine: Read access denied' || status=$?
+    "$WINE" reg add "$FONTS" /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+    "$WINESERVER" -w
+    [ "$status" -eq 0 ] || exit "$status"
+
     step "The zip and the installer"
     bash "$TIDELIN_ROOT/tests/windows_gui/package_check.sh" "$BIN" "$WINDOWS_BUILD/package"
 fi

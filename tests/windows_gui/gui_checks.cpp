@@ -223,7 +223,7 @@ void StartUp() {
     RECT client{};
     ::GetClientRect(form, &client);
     Check(client.right == ::MulDiv(7935, dpi, 1440) && client.bottom == ::MulDiv(3930, dpi, 1440),
-          "client area of 7935 x 3930 twips, got " + std::to_string(client.right) + " x " +
+          "client area of 7935 x 3930 twips at " + std::to_string(dpi) + " DPI, got " + std::to_string(client.right) + " x " +
               std::to_string(client.bottom));
     RECT list{};
     ::GetWindowRect(::GetDlgItem(form, ids::IdList1), &list);
