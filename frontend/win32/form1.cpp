@@ -164,6 +164,12 @@ void Form1::Show(int how) {
 }
 
 void Form1::Dispatch(MSG& message) {
+    // Enter presses the focused button, and only that one: the window has no default button.
+    if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN && ::IsChild(window_, message.hwnd) &&
+        (::SendMessageW(message.hwnd, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
+        ::SendMessageW(message.hwnd, BM_CLICK, 0, 0);
+        return;
+    }
     if (!::IsDialogMessageW(window_, &message)) {
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);

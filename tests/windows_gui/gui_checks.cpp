@@ -377,7 +377,8 @@ void About() {
     Program tidelin(program, folders.temp);
     HWND form = Start(tidelin);
     for (const WPARAM key : {VK_ESCAPE, VK_RETURN}) {  // each opening loads the window anew
-        Press(form, ids::IdCommand5);
+        // Enter on the focused About button opens the window, as a click does.
+        ::PostMessageW(::GetDlgItem(form, ids::IdCommand5), WM_KEYDOWN, VK_RETURN, 0);
         HWND about = tidelin.WaitForWindow(L"TidelinFrmAbout", L"О программе Tidelin");
         CheckEqual(TextOf(::GetDlgItem(about, ids::IdLblTitle)), Title, "lblTitle");
         CheckEqual(TextOf(::GetDlgItem(about, ids::IdLblVersion)), L"Версия 1.1.29", "lblVersion");
