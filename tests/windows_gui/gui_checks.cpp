@@ -242,6 +242,14 @@ void StartUp() {
               "control " + std::to_string(id) + " is not hidden under Frame1");
     }
 
+    // Tab walks List1, Command5, Command1 ... Command4, Check1 and back to List1.
+    const int tabOrder[] = {ids::IdList1, ids::IdCommand5, ids::IdCommand1, ids::IdCommand2,
+                            ids::IdCommand3, ids::IdCommand4, ids::IdCheck1, ids::IdList1};
+    for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i) {
+        Check(::GetNextDlgTabItem(form, ::GetDlgItem(form, tabOrder[i]), FALSE) == ::GetDlgItem(form, tabOrder[i + 1]),
+              "Tab after control " + std::to_string(tabOrder[i]));
+    }
+
     GUITHREADINFO thread{};
     thread.cbSize = sizeof(thread);
     ::GetGUIThreadInfo(::GetWindowThreadProcessId(form, nullptr), &thread);
