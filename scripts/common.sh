@@ -19,6 +19,10 @@ TEST_PACKAGES=(xvfb openbox wmctrl x11-utils xdotool desktop-file-utils appstrea
 # What the Windows build and its tests under Wine need (scripts/windows.sh): the cross
 # compiler, Wine, and GoogleTest's sources to build it for Windows.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest)
+# What the Windows window and its checks under Wine need (scripts/windows_gui.sh): the cross
+# compiler, Wine with its own fonts (the frame's buttons), an X server, Python for the icon and
+# the zip, and the installer builder.
+WINDOWS_GUI_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 fonts-wine xvfb python3 nsis)
 
 # Installs the Debian packages among "$@" that are not installed yet.
 install_missing() {
