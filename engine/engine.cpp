@@ -33,11 +33,7 @@ void Engine::ChooseWorkFile() {
 }
 
 void Engine::ChooseFreeWorkFileName() {
-    std::string folder = fs::TemporaryFolder();
-    if (folder != "/") {
-        folder += '/';
-    }
-    const std::string base = folder + WorkFileName;
+    const std::string base = fs::JoinPath(fs::TemporaryFolder(), WorkFileName);
     std::string candidate = base;
     std::int32_t counter = 0;
     while (fs::EntryExists(candidate)) {
@@ -128,8 +124,8 @@ bool Engine::ConvertFile(const std::string& path, Direction direction) {
     // Read-only, hidden and system files are not overwritten: the source keeps its content
     // and the converted one is dropped.
     const fs::PathInfo current = fs::QueryPath(path);
-    if (current.IsReadOnly() || current.IsSystem() || current.IsDirectory() ||
-        fs::IsHiddenName(path)) {
+    if (current.IsReadOnly() || current.IsHidden() || current.IsSystem() ||
+        current.IsDirectory()) {
         throw EngineError(err::PathFileAccess,
                           "Системные, скрытые и файлы только для чтения не перезаписываются.");
     }
@@ -178,6 +174,7 @@ void Engine::PutInPlace(const std::string& path, const fs::PathInfo& read) {
             return;
         }
         copy.Sync();
+        files_.Close(OpenFileTable::Source);  // Windows renames over no open file
         fs::PublishOver(copy, std::string(), path, read);
     } else {
         // The named work file must leave the shared temporary folder before it may get the
@@ -190,13 +187,13 @@ void Engine::PutInPlace(const std::string& path, const fs::PathInfo& read) {
             fs::KeepOwner(copy, read);
             fs::KeepAttributes(copy, source, read);
             copy.Sync();
+            files_.Close(OpenFileTable::Source);  // Windows renames over no open file
             fs::PublishOver(copy, name, path, read);
         } catch (const EngineError&) {
             fs::RemoveIfSameFile(name, copy.Info());
             throw;
         }
     }
-    files_.Close(OpenFileTable::Source);
     files_.CloseAll();
     fs::SyncFolderOf(path);
 }

@@ -51,7 +51,9 @@ void RaiseSystemError(int errnoValue) {
             number = err::PermissionDenied;
             break;
         case ENOSPC:
+#ifdef EDQUOT  // not in the Windows C runtime
         case EDQUOT:
+#endif
         case EFBIG:
             number = err::DiskFull;
             break;

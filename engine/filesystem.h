@@ -12,6 +12,16 @@ namespace tidelin::fs {
 
 enum class EntryKind { Regular, Directory, Other };
 
+// The separator between a folder and the names in it.
+#ifdef _WIN32
+inline constexpr char PathSeparator = '\\';
+#else
+inline constexpr char PathSeparator = '/';
+#endif
+
+// `folder`, the separator (unless `folder` already ends with one, as a root does) and `name`.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
 // What the engine needs to know of one folder entry, read without following links.
 struct PathInfo {
     EntryKind kind = EntryKind::Other;
@@ -24,15 +34,23 @@ struct PathInfo {
     std::uint64_t links = 0;
     std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
     std::int64_t changedNs = 0;   // change time (content, owner, permissions, attributes)
+    // The attributes that protect a file from being overwritten. On Linux a read-only file
+    // has its owner write bit clear, a hidden one a name beginning with ".", and anything
+    // that is neither a regular file nor a folder counts as a system file. On Windows they
+    // are the file's own attributes, and a reparse point (link, junction) is a system entry.
+    // QueryPath fills all three; an open file's Info() has no name to judge `hidden` by.
+    bool readOnly = false;
+    bool hidden = false;
+    bool system = false;
 
-    // The attributes a protected file carries: a read-only file has its owner write bit
-    // clear; anything that is neither a regular file nor a folder counts as a system file.
     bool IsDirectory() const { return kind == EntryKind::Directory; }
-    bool IsReadOnly() const { return kind == EntryKind::Regular && (mode & 0200) == 0; }
-    bool IsSystem() const { return kind == EntryKind::Other; }
+    bool IsReadOnly() const { return readOnly; }
+    bool IsHidden() const { return hidden; }
+    bool IsSystem() const { return system; }
 };
 
-// The entry at `path` itself (a link is reported as a link). Raises when it cannot be read.
+// The entry at `path` itself (a link is reported as a link), with its protecting attributes.
+// Raises when it cannot be read.
 PathInfo QueryPath(const std::string& path);
 
 // Whether two looks show the same file in the same state: the same device and inode, size,
@@ -43,9 +61,6 @@ bool SameFileState(const PathInfo& a, const PathInfo& b);
 // True when anything at all stands at `path`: a file, a folder, a link (dangling ones too).
 // Raises when the question cannot be answered (for example a folder on the way is unreadable).
 bool EntryExists(const std::string& path);
-
-// A hidden entry is one whose name begins with ".".
-bool IsHiddenName(const std::string& path);
 
 // The last component of a path.
 std::string BaseName(const std::string& path);
@@ -166,7 +181,8 @@ struct FolderEntry {
 // Raises when the folder cannot be opened.
 std::vector<FolderEntry> ListFolder(const std::string& path);
 
-// The folder for temporary files: TMPDIR when set and not empty, otherwise /tmp.
+// The folder for temporary files: TMPDIR when set and not empty, otherwise /tmp (on Windows
+// the folder GetTempPathW names).
 std::string TemporaryFolder();
 
 // Keeps a second copy of the program (per user and temporary folder) from running at the
@@ -185,6 +201,7 @@ public:
 
     // Locks a file in a private place of this user's: $XDG_RUNTIME_DIR when set, otherwise
     // ~/.cache/tidelin (a folder only the user may write), named after the temporary folder.
+    // On Windows a named mutex in the session's Local\ namespace, keyed by the temporary folder.
     static InstanceLock Acquire();
     State GetState() const { return state_; }
 

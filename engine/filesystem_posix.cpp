@@ -42,6 +42,8 @@ PathInfo FromStat(const struct stat& st) {
     };
     info.modifiedNs = nanoseconds(st.st_mtim);
     info.changedNs = nanoseconds(st.st_ctim);
+    info.readOnly = info.kind == EntryKind::Regular && (info.mode & 0200) == 0;
+    info.system = info.kind == EntryKind::Other;
     return info;
 }
 
@@ -112,6 +114,12 @@ bool unnamedFilesOffered = true;
                       "Системные файлы (ссылки, каналы, устройства) не изменяются.");
 }
 
+// A hidden entry is one whose name begins with ".".
+bool IsHiddenName(const std::string& path) {
+    const std::string name = BaseName(path);
+    return !name.empty() && name[0] == '.';
+}
+
 }  // namespace
 
 PathInfo QueryPath(const std::string& path) {
@@ -119,7 +127,9 @@ PathInfo QueryPath(const std::string& path) {
     if (::lstat(path.c_str(), &st) != 0) {
         RaiseSystemError(errno);
     }
-    return FromStat(st);
+    PathInfo info = FromStat(st);
+    info.hidden = IsHiddenName(path);
+    return info;
 }
 
 bool SameFileState(const PathInfo& a, const PathInfo& b) {
@@ -143,9 +153,11 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool IsHiddenName(const std::string& path) {
-    const std::string name = BaseName(path);
-    return !name.empty() && name[0] == '.';
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == PathSeparator) {
+        return folder + name;
+    }
+    return folder + PathSeparator + name;
 }
 
 File::~File() { CloseQuietly(); }

@@ -12,12 +12,11 @@ namespace tidelin {
 
 namespace {
 
-const char* const ErrorEntryPrefix = "!_ Ошибка ";
 const char* const StoppedEntryPrefix = "!_  Остановлено пользователем: ";
 
 // Logs a failure in the walk's error-entry form; the walk goes on.
 void LogFailure(Engine& engine, const EngineError& error, const std::string& path) {
-    engine.Log().Append(ErrorEntryPrefix + std::to_string(error.Number()) + ' ' +
+    engine.Log().Append(WalkErrorEntryPrefix + std::to_string(error.Number()) + ' ' +
                         error.Description() + " - " + path);
     try {
         engine.Log().ApplyWidthRule(engine.Host().MeasureTwips(path));
@@ -29,7 +28,7 @@ void LogFailure(Engine& engine, const EngineError& error, const std::string& pat
 // Converts one file of the walk; a failure becomes an error entry and the walk goes on.
 void ConvertInWalk(Engine& engine, const std::string& folder, const std::string& name,
                    const std::string& walkMode) {
-    const std::string path = folder + '/' + name;
+    const std::string path = fs::JoinPath(folder, name);
     if (fs::IsCopyName(name)) {
         // The program's own copy beside a source: a crashed run's is removed, another running
         // instance's is left to it. Neither is converted.
@@ -56,10 +55,11 @@ std::string NormaliseWalkFolder(const std::string& folder) {
         return {};
     }
     std::string path = folder;
-    if (path.back() == '/') {
+    if (path.back() == fs::PathSeparator) {
         path.pop_back();
     }
-    if (path.find('/') == std::string::npos || path.find_first_not_of('/') == std::string::npos) {
+    if (path.find(fs::PathSeparator) == std::string::npos ||
+        path.find_first_not_of(fs::PathSeparator) == std::string::npos) {
         return {};
     }
     return path;
@@ -133,7 +133,7 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, const std::str
             stack.pop_back();
             continue;
         }
-        std::string subfolder = top.path + '/' + top.subfolders[top.next++];
+        std::string subfolder = fs::JoinPath(top.path, top.subfolders[top.next++]);
         enter(std::move(subfolder));
     }
     engine.FinishBatching();

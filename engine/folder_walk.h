@@ -8,6 +8,10 @@ namespace tidelin {
 
 class Engine;
 
+// The start of the entry the walk logs for a file that failed: then the error's number and
+// description, " - " and the file's path.
+inline constexpr char WalkErrorEntryPrefix[] = "!_ Ошибка ";
+
 // Converts every file of `folder` and of all its subfolders, depth-first, a folder's files
 // before its subfolders, in byte order of the names. `walkMode` is "Win-Unix" or "Unix-Win";
 // any other mode converts nothing. A file that fails is logged as an error entry and the walk
@@ -16,7 +20,8 @@ class Engine;
 void ConvertFolderTree(Engine& engine, const std::string& folder, const std::string& walkMode);
 
 // The chosen folder as the walk uses it: exactly as chosen (a name may end in a blank), with
-// one trailing "/" removed. Empty when there is nothing to walk: no path, no "/" left, or the root itself.
+// one trailing separator ("/", on Windows "\") removed. Empty when there is nothing to walk:
+// no path, no separator left, or the root itself (on Windows a drive root).
 std::string NormaliseWalkFolder(const std::string& folder);
 
 }  // namespace tidelin

@@ -74,9 +74,11 @@ std::size_t UnixToWinReference(const std::uint8_t* in, std::size_t n, std::uint8
 
 const LevelKernels& KernelsOf(Level level) {
     switch (level) {
-#if defined(TIDELIN_X86_KERNELS)
+#if defined(TIDELIN_AVX2_KERNELS)
         case Level::Avx2:
             return avx2Kernels;
+#endif
+#if defined(TIDELIN_X86_KERNELS)
         case Level::Sse2:
             return sse2Kernels;
 #endif
@@ -113,11 +115,13 @@ const char* LevelName(Level level) {
 
 bool LevelSupported(Level level) {
     switch (level) {
-#if defined(TIDELIN_X86_KERNELS)
+#if defined(TIDELIN_AVX2_KERNELS)
         case Level::Avx2:
             // May run before any constructor, when the processor has not been probed yet.
             __builtin_cpu_init();
             return __builtin_cpu_supports("avx2");
+#endif
+#if defined(TIDELIN_X86_KERNELS)
         case Level::Sse2:
             return true;
 #endif

@@ -18,6 +18,8 @@ struct LevelKernels {
 extern const LevelKernels referenceKernels;
 #if defined(TIDELIN_X86_KERNELS)
 extern const LevelKernels sse2Kernels;
+#endif
+#if defined(TIDELIN_AVX2_KERNELS)
 extern const LevelKernels avx2Kernels;
 #endif
 

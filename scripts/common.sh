@@ -4,15 +4,25 @@
 TIDELIN_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TIDELIN_BUILD="${TIDELIN_BUILD:-$TIDELIN_ROOT/build}"
 
-# What building and running Tidelin needs.
-BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev libgl-dev
-                qt6-translations-l10n fonts-dejavu-core)
+# What building and running the window program needs.
+RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev qt6-translations-l10n fonts-dejavu-core)
+# What building everything needs: the window's packages and GoogleTest.
+BUILD_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev libgmock-dev)
+# What making the Debian package needs beside them.
+PACKAGE_PACKAGES=(dpkg-dev file)
 # What the tests need beside it: a real X server and window manager, the tools that find,
-# drive and close windows, the desktop-entry checker, a session bus with the accessibility
-# bus and a client that reads it (as a screen reader does), and the tools that set access
-# lists and extended attributes.
-TEST_PACKAGES=(xvfb openbox wmctrl x11-utils xdotool desktop-file-utils
-               dbus-x11 at-spi2-core python3-pyatspi acl attr)
+# drive and close windows, the desktop-entry and AppStream checkers, a session bus with the
+# accessibility bus and a client that reads it (as a screen reader does), the tools that set
+# access lists and extended attributes, and the package tools.
+TEST_PACKAGES=(xvfb openbox wmctrl x11-utils xdotool desktop-file-utils appstream
+               dbus-x11 at-spi2-core python3-pyatspi acl attr "${PACKAGE_PACKAGES[@]}")
+# What the Windows build and its tests under Wine need (scripts/windows.sh): the cross
+# compiler, Wine, and GoogleTest's sources to build it for Windows.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest)
+# What the Windows window and its checks under Wine need (scripts/windows_gui.sh): the cross
+# compiler, Wine with its own fonts (the frame's buttons), an X server, Python for the icon and
+# the zip, and the installer builder.
+WINDOWS_GUI_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 fonts-wine xvfb python3 nsis)
 
 # Installs the Debian packages among "$@" that are not installed yet.
 install_missing() {

@@ -11,7 +11,7 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "Run as root: it becomes the user nobody. As another user, ./scripts/test.sh already runs unprivileged." >&2
     exit 1
 fi
-install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${WINDOWS_GUI_PACKAGES[@]}"
 
 work="$(mktemp -d /var/tmp/tidelin-unprivileged-XXXXXX)"
 trap 'rm -rf "$work"' EXIT

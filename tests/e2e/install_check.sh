@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the built program into a temporary prefix and checks that it lands on the
-# desktop: the program, a valid desktop entry and both icon sizes.
+# Installs the built programs into a temporary prefix and checks that they land on the
+# desktop: both programs with their manual pages, a valid desktop entry, both icon sizes and
+# the AppStream description.
 set -euo pipefail
 build="$1"
 prefix="$(mktemp -d)"
@@ -12,7 +13,11 @@ check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; 
 
 entry="$prefix/share/applications/tidelin.desktop"
 check "program installed" "[ -x '$prefix/bin/tidelin' ]"
-check "headless driver not installed" "[ ! -e '$prefix/bin/tidelin-convert' ]"
+check "command-line tool installed and runs" "'$prefix/bin/tidelin-convert' --version | grep -q '^tidelin-convert (Tidelin) '"
+for page in tidelin tidelin-convert; do
+    check "manual page of $page" "zcat '$prefix/share/man/man1/$page.1.gz' | grep -q '^\.TH '"
+done
+check "AppStream description installed" "[ -f '$prefix/share/metainfo/example.tidelin.Tidelin.metainfo.xml' ]"
 check "desktop entry installed" "[ -f '$entry' ]"
 check "desktop entry is valid" "desktop-file-validate '$entry'"
 check "desktop entry names Tidelin" "grep -qx 'Name=Tidelin' '$entry'"

@@ -3,12 +3,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <thread>
+#include <utility>
 
 #include "filesystem.h"
 #include "test_support.h"
@@ -16,8 +18,12 @@
 
 namespace tidelin::test {
 
-ToolResult RunConvertTool(const std::vector<std::string>& args, const std::string& scratchFolder) {
+ToolResult RunConvertTool(const std::vector<std::string>& args, const std::string& scratchFolder,
+                          const std::string& workingFolder) {
     std::string command = "'" TIDELIN_CONVERT_TOOL "'";
+    if (!workingFolder.empty()) {
+        command = "cd '" + workingFolder + "' && " + command;
+    }
     for (const auto& arg : args) {
         command += " '" + arg + "'";
     }
@@ -37,7 +43,7 @@ ToolResult RunConvertTool(const std::vector<std::string>& args, const std::strin
 namespace {
 
 class ConvertToolTest : public TempFolderTest {
-protected:
+  protected:
     ToolResult Run(const std::vector<std::string>& args) { return RunConvertTool(args, Root()); }
 };
 
@@ -48,14 +54,32 @@ TEST_F(ConvertToolTest, UsageErrorsExitWithTwo) {
         {"--file", Path("a")},
         {"--win-to-unix", "--unix-to-win", "--file", Path("a")},
         {"--win-to-unix", "--file"},
-        {"--win-to-unix", "--file", Path("a"), "--folder", Path("b")},
+        {"--win-to-unix", "--file", Path("a"), "--folder"},
+        {"--win-to-unix", "--file", ""},
         {"--win-to-unix", "--bogus", "--file", Path("a")},
+        {"--bogus", "--help"},
     };
     for (const auto& args : cases) {
         const ToolResult result = Run(args);
         EXPECT_EQ(result.status, 2);
         EXPECT_NE(result.err.find("usage:"), std::string::npos);
         EXPECT_EQ(result.out, "");
+    }
+}
+
+TEST_F(ConvertToolTest, HelpAndVersionExitWithZero) {
+    const std::string version = "tidelin-convert (Tidelin) " TIDELIN_VERSION "\n";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--help"}, "Exit status:"},
+        {{"--win-to-unix", "--help", "--bogus"}, "--folder PATH"},
+        {{"--version"}, version},
+        {{"--file", Path("a"), "--version"}, version},
+    };
+    for (const auto& [args, expected] : cases) {
+        const ToolResult result = Run(args);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_NE(result.out.find(expected), std::string::npos) << result.out;
+        EXPECT_EQ(result.err, "");
     }
 }
 
@@ -90,27 +114,92 @@ TEST_F(ConvertToolTest, FailureIsReportedOnStandardErrorAndTheWorkFileRemoved) {
     const ToolResult result = Run({"--win-to-unix", "--file", path});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "Error 75 Системные, скрытые и файлы только для чтения не перезаписываются.\n");
+    EXPECT_EQ(result.err,
+              "Error 75 Системные, скрытые и файлы только для чтения не перезаписываются. - " +
+                  path + "\n");
     EXPECT_EQ(ReadFile(path), "a\r\n");
     EXPECT_FALSE(Exists(TempDir() + "/k5ywhqx"));
 
     const ToolResult missing = Run({"--unix-to-win", "--file", Path("missing")});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err.substr(0, 9), "Error 53 ");
+    EXPECT_EQ(missing.err, "Error 53 Файл не найден. - " + Path("missing") + "\n");
 }
 
-TEST_F(ConvertToolTest, SecondInstanceIsTurnedAway) {
+// Targets given by relative names, through links and of the wrong kind, run from the test's
+// folder: each is converted or reported in turn, and the exit status sums them up.
+TEST_F(ConvertToolTest, EveryTargetIsConvertedOrReportedWithItsPath) {
+    const std::string root = std::filesystem::canonical(Root()).string();
+    std::filesystem::create_directory(root + "/dir");
+    std::filesystem::create_directory_symlink("dir", root + "/dirlink");
+    std::filesystem::create_symlink("a.txt", root + "/filelink");
+    std::filesystem::create_symlink("gone", root + "/dangling");
+    WriteFile(root + "/bin.dat", std::string("\0\r\n", 3));
+    const std::string done = "Операция завершена.\n";
+    const std::string systemFile =
+        "Error 75 Системные файлы (ссылки, каналы, устройства) не изменяются. - ";
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+        std::string err;
+        std::vector<std::string> converted;
+    };
+    const std::vector<Case> cases = {
+        {{"--file", "a.txt", "--folder", "dir", "--file", "a.txt"},
+         0,
+         done + done + done,
+         "",
+         {"a.txt", "dir/c.txt"}},
+        {{"--folder", "./dirlink/"}, 0, done, "", {"dir/c.txt"}},
+        {{"--file", "./bin.dat"}, 0, "!_  Бинарный файл: " + root + "/bin.dat\n", "", {}},
+        {{"--file", "filelink"}, 1, "", systemFile + root + "/filelink\n", {}},
+        {{"--folder", "missing", "--file", "a.txt"},
+         1,
+         done,
+         "tidelin-convert: " + root + "/missing: no such folder\n",
+         {"a.txt"}},
+        {{"--folder", "a.txt"}, 1, "", "tidelin-convert: " + root + "/a.txt: not a folder\n", {}},
+        {{"--folder", "filelink"},
+         1,
+         "",
+         "tidelin-convert: " + root + "/filelink: not a folder\n",
+         {}},
+        {{"--folder", "dangling"},
+         1,
+         "",
+         "tidelin-convert: " + root + "/dangling: a link that leads nowhere\n",
+         {}},
+    };
+    for (const Case& c : cases) {
+        WriteFile(root + "/a.txt", "x\r\n");
+        WriteFile(root + "/dir/c.txt", "x\r\n");
+        std::vector<std::string> args = {"--win-to-unix"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ToolResult result = RunConvertTool(args, Root(), root);
+        SCOPED_TRACE(c.args.back());
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+        for (const std::string name : {"a.txt", "dir/c.txt"}) {
+            const bool converted =
+                std::find(c.converted.begin(), c.converted.end(), name) != c.converted.end();
+            EXPECT_EQ(ReadFile(root + "/" + name), converted ? "x\n" : "x\r\n") << name;
+        }
+    }
+    // A folder given as a file fails like any file that is not a regular one.
+    const ToolResult folder = Run({"--win-to-unix", "--file", root + "/dir"});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_NE(folder.err.find(" - " + root + "/dir\n"), std::string::npos) << folder.err;
+}
+
+TEST_F(ConvertToolTest, RunsBesideTheWindow) {
     const std::string path = Path("a.txt");
     WriteFile(path, "a\r\n");
-    {
-        const auto lock = fs::InstanceLock::Acquire();
-        ASSERT_EQ(lock.GetState(), fs::InstanceLock::State::Acquired);
-        const ToolResult result = Run({"--win-to-unix", "--file", path});
-        EXPECT_EQ(result.status, 3);
-        EXPECT_NE(result.err.find("another instance"), std::string::npos);
-        EXPECT_EQ(ReadFile(path), "a\r\n");
-    }
-    EXPECT_EQ(Run({"--win-to-unix", "--file", path}).status, 0);
+    const auto lock = fs::InstanceLock::Acquire();
+    ASSERT_EQ(lock.GetState(), fs::InstanceLock::State::Acquired);
+    const ToolResult result = Run({"--win-to-unix", "--file", path});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(ReadFile(path), "a\n");
 }
 
 // A folder walk killed at any moment leaves every file with its old or its new content; once a

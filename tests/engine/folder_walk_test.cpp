@@ -247,6 +247,7 @@ TEST_F(FolderWalkTest, PathTooLongToOpenIsLoggedOnce) {
     // Folders of 200-byte names, 30 levels deep, each with a file: those whose paths fit are
     // converted, the first folder past the limit gets one entry, and nothing below it is seen.
     const std::string name(200, 'n');
+    const std::string CopyBeside = "/.k5ywhqx-XXXXXX";
     int fd = ::open(tree_.c_str(), O_RDONLY | O_DIRECTORY);
     std::string path = tree_;
     std::vector<std::string> expected;  // the walk's entries, in order
@@ -262,8 +263,9 @@ TEST_F(FolderWalkTest, PathTooLongToOpenIsLoggedOnce) {
         path += "/" + name;
         if (aboveFits && path.size() + 1 > PATH_MAX) {
             expected.push_back(TooLong + path);
-        } else if (path.size() + 1 <= PATH_MAX && path.size() + 7 > PATH_MAX) {
-            expected.push_back(TooLong + path + "/f.txt");  // the folder fits, its file does not
+        } else if (path.size() + 1 <= PATH_MAX && path.size() + CopyBeside.size() + 1 > PATH_MAX) {
+            // The folder fits, but not its file or the copy that would be made beside it.
+            expected.push_back(TooLong + path + "/f.txt");
         }
     }
     ::close(fd);
@@ -298,7 +300,7 @@ TEST_F(FolderToolTest, PrintsEveryEntryThenCompletion) {
     WriteFile(tree + "/sub/b.bin", std::string("\0", 1));
     WriteFile(tree + "/sub/c.txt", "c\r\n");
     ToolResult result = RunConvertTool({"--win-to-unix", "--folder", tree + "/"}, Root());
-    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.status, 1);  // the walk logged an error entry
     EXPECT_EQ(result.out, Protected + tree + "/a.txt\n!_  Бинарный файл: " + tree +
                               "/sub/b.bin\nОперация завершена.\n");
     EXPECT_EQ(ReadFile(tree + "/sub/c.txt"), "c\n");
@@ -307,9 +309,12 @@ TEST_F(FolderToolTest, PrintsEveryEntryThenCompletion) {
     result = RunConvertTool({"--unix-to-win", "--folder", tree + "/sub"}, Root());
     EXPECT_EQ(result.out, "!_  Бинарный файл: " + tree + "/sub/b.bin\nОперация завершена.\n");
 
-    result = RunConvertTool({"--unix-to-win", "--folder", Path("missing")}, Root());
     EXPECT_EQ(result.status, 0);
+
+    result = RunConvertTool({"--unix-to-win", "--folder", Path("missing")}, Root());
+    EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "tidelin-convert: " + Path("missing") + ": no such folder\n");
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ protected:
     void TearDown() override;
 
     // Path of `name` inside the test's folder.
-    std::string Path(const std::string& name) const { return root_ + "/" + name; }
+    std::string Path(const std::string& name) const { return root_ + fs::PathSeparator + name; }
     const std::string& Root() const { return root_; }
     const std::string& TempDir() const { return tempDir_; }
 

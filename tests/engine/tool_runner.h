@@ -12,6 +12,9 @@ struct ToolResult {
     std::string err;
 };
 
-ToolResult RunConvertTool(const std::vector<std::string>& args, const std::string& scratchFolder);
+// Runs the tool with `args` from `workingFolder` (this process's own when empty); what it
+// printed passes through files in `scratchFolder`.
+ToolResult RunConvertTool(const std::vector<std::string>& args, const std::string& scratchFolder,
+                          const std::string& workingFolder = "");
 
 }  // namespace tidelin::test

@@ -1,0 +1,277 @@
+// Windows implementation of the engine's file-system layer. Paths are UTF-8 at the engine's
+// boundary and UTF-16 at every Win32 call, so any name Windows can hold works. Read-only,
+// hidden and system are the files' own attributes; reparse points (links, junctions) are
+// system entries and are never followed. Putting converted content in a source's place is in
+// replacement_win32.cpp, the single-instance lock in instance_lock_win32.cpp.
+#include <io.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "errors.h"
+#include "filesystem.h"
+#include "win32_support.h"
+
+namespace tidelin::fs {
+
+using win32::Handle;
+using win32::HandleOf;
+using win32::RaiseLastError;
+using win32::Win32Path;
+
+namespace {
+
+// Only the entry's attributes are read: this opens also files that another program holds
+// open without sharing.
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+[[noreturn]] void RaiseNotRegular(EntryKind kind) {
+    if (kind == EntryKind::Directory) {
+        throw EngineError(err::PathFileAccess, "Это папка, а не файл.");
+    }
+    throw EngineError(err::PathFileAccess,
+                      "Системные файлы (ссылки, каналы, устройства) не изменяются.");
+}
+
+}  // namespace
+
+PathInfo QueryPath(const std::string& path) {
+    const std::wstring wide = Win32Path(path);
+    Handle entry(win32::OpenEntry(wide, FILE_READ_ATTRIBUTES, ShareAll, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS));
+    if (entry.IsValid()) {
+        return win32::InfoOf(entry.Get());
+    }
+    const DWORD error = ::GetLastError();
+    // Some entries (a file waiting to be deleted, a system's paging file) cannot be opened
+    // at all; the folder still tells their attributes and size.
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+        !::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+        win32::RaiseWin32Error(error);
+    }
+    return win32::FromAttributes(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow);
+}
+
+bool SameFileState(const PathInfo& a, const PathInfo& b) {
+    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           a.modifiedNs == b.modifiedNs && a.changedNs == b.changedNs;
+}
+
+bool EntryExists(const std::string& path) {
+    // The attributes of the entry itself: a dangling link exists too.
+    if (::GetFileAttributesW(Win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return true;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) {
+        return false;
+    }
+    win32::RaiseWin32Error(error);
+}
+
+std::string BaseName(const std::string& path) {
+    const auto separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+        return folder + name;
+    }
+    return folder + PathSeparator + name;
+}
+
+File::~File() { CloseQuietly(); }
+
+File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        CloseQuietly();
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+File File::OpenForReading(const std::string& path) {
+    const PathInfo before = QueryPath(path);
+    if (before.kind != EntryKind::Regular) {
+        RaiseNotRegular(before.kind);
+    }
+    // Others may go on reading and writing (a change is caught by the size and identity
+    // checks, as on Linux), but nobody may rename or delete the source while it is read.
+    Handle handle(win32::OpenEntry(Win32Path(path), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                                   FILE_FLAG_SEQUENTIAL_SCAN));
+    if (!handle.IsValid()) {
+        RaiseLastError();
+    }
+    File file(win32::AdoptHandle(handle));
+    const PathInfo opened = file.Info();
+    if (opened.kind != EntryKind::Regular) {
+        RaiseNotRegular(opened.kind);
+    }
+    return file;
+}
+
+File File::CreateUnnamedBeside(const std::string&) {
+    return File();  // Windows has no unnamed files: the named work file is moved beside
+}
+
+File File::CreateWorkFile(const std::string& path) {
+    const std::wstring wide = Win32Path(path);
+    std::vector<std::uint8_t> acl = win32::PrivateAcl();
+    SECURITY_DESCRIPTOR descriptor{};
+    ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    ::SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<ACL*>(acl.data()), FALSE);
+    ::SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+    SECURITY_ATTRIBUTES security{sizeof security, &descriptor, FALSE};
+    // Created exclusively and hidden, only this user may reach it, and while it is open no
+    // other program may read or write it (which marks it as in use); it may only be deleted,
+    // as the program itself does through another handle.
+    Handle handle(win32::OpenEntry(wide, GENERIC_READ | GENERIC_WRITE | DELETE | READ_CONTROL |
+                                             WRITE_DAC | WRITE_OWNER,
+                                   FILE_SHARE_DELETE, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
+                                   &security));
+    if (!handle.IsValid()) {
+        const DWORD error = ::GetLastError();
+        // A folder or a file waiting to be deleted at that name answers "access denied".
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+            (error == ERROR_ACCESS_DENIED && EntryExists(path))) {
+            return File();
+        }
+        win32::RaiseWin32Error(error);
+    }
+    return File(win32::AdoptHandle(handle));
+}
+
+PathInfo File::Info() const { return win32::InfoOf(HandleOf(fd_)); }
+
+std::size_t File::ReadAt(void* buffer, std::size_t count, std::int64_t offset) {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const std::uint64_t at = static_cast<std::uint64_t>(offset) + done;
+        OVERLAPPED position{};
+        position.Offset = static_cast<DWORD>(at);
+        position.OffsetHigh = static_cast<DWORD>(at >> 32);
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
+        DWORD got = 0;
+        if (!::ReadFile(HandleOf(fd_), out + done, wanted, &got, &position)) {
+            if (::GetLastError() == ERROR_HANDLE_EOF) {
+                break;
+            }
+            RaiseLastError();
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return done;
+}
+
+void File::WriteAt(const void* buffer, std::size_t count, std::int64_t offset) {
+    const auto* in = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const std::uint64_t at = static_cast<std::uint64_t>(offset) + done;
+        OVERLAPPED position{};
+        position.Offset = static_cast<DWORD>(at);
+        position.OffsetHigh = static_cast<DWORD>(at >> 32);
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
+        DWORD put = 0;
+        if (!::WriteFile(HandleOf(fd_), in + done, wanted, &put, &position)) {
+            RaiseLastError();
+        }
+        done += put;
+    }
+}
+
+void File::Sync() {
+    if (!::FlushFileBuffers(HandleOf(fd_))) {
+        RaiseLastError();
+    }
+}
+
+bool File::SyncFileSystem() {
+    return false;  // no flush of a whole volume for an ordinary user: each file is flushed
+}
+
+void File::Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    if (fd >= 0 && ::_close(fd) != 0) {
+        throw EngineError(err::DeviceIo, DescribeError(err::DeviceIo));
+    }
+}
+
+void File::CloseQuietly() noexcept {
+    if (fd_ >= 0) {
+        ::_close(fd_);
+    }
+    fd_ = -1;
+}
+
+std::vector<FolderEntry> ListFolder(const std::string& path) {
+    // The folder stays open while it is listed, so it cannot be replaced by a link meanwhile;
+    // a reparse point is never listed through.
+    Handle folder(win32::OpenEntry(Win32Path(path), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS));
+    if (!folder.IsValid()) {
+        RaiseLastError();
+    }
+    if (win32::InfoOf(folder.Get()).kind != EntryKind::Directory) {
+        RaiseNotRegular(EntryKind::Other);
+    }
+    WIN32_FIND_DATAW data{};
+    const HANDLE search =
+        ::FindFirstFileExW(Win32Path(JoinPath(path, "*.*")).c_str(), FindExInfoBasic, &data,
+                           FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    std::vector<FolderEntry> entries;
+    if (search == INVALID_HANDLE_VALUE) {
+        if (::GetLastError() == ERROR_FILE_NOT_FOUND) {
+            return entries;  // an empty drive root lists not even "." and ".."
+        }
+        RaiseLastError();
+    }
+    const std::unique_ptr<void, BOOL (*)(HANDLE)> owner(search, ::FindClose);
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        const bool isDirectory =
+            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+            (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+        entries.push_back({win32::Narrow(name), isDirectory});
+    } while (::FindNextFileW(search, &data));
+    if (::GetLastError() != ERROR_NO_MORE_FILES) {
+        RaiseLastError();
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return entries;
+}
+
+std::string TemporaryFolder() {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
+    if (length == 0 || length > MAX_PATH) {
+        RaiseLastError();
+    }
+    std::wstring folder(buffer, length);
+    // "C:\Users\x\AppData\Local\Temp\" loses its last "\"; a drive root "C:\" keeps it.
+    if (folder.size() > 3 && folder.back() == L'\\') {
+        folder.pop_back();
+    }
+    return win32::Narrow(folder);
+}
+
+}  // namespace tidelin::fs

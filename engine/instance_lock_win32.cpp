@@ -1,0 +1,84 @@
+// The single-instance lock on Windows: a named mutex in the session's own namespace.
+#include <cstdint>
+#include <cwchar>
+#include <string>
+
+#include "errors.h"
+#include "filesystem.h"
+#include "win32_support.h"
+
+namespace tidelin::fs {
+
+namespace {
+
+void CloseLock(int number) noexcept {
+    if (number >= 0) {
+        ::CloseHandle(reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(number)));
+    }
+}
+
+}  // namespace
+
+void InstanceLock::Release() noexcept {
+    CloseLock(fd_);
+    fd_ = -1;
+}
+
+InstanceLock::~InstanceLock() { Release(); }
+
+InstanceLock::InstanceLock(InstanceLock&& other) noexcept : fd_(other.fd_), state_(other.state_) {
+    other.fd_ = -1;
+    other.state_ = State::Unavailable;
+}
+
+InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
+    if (this != &other) {
+        Release();
+        fd_ = other.fd_;
+        state_ = other.state_;
+        other.fd_ = -1;
+        other.state_ = State::Unavailable;
+    }
+    return *this;
+}
+
+// A named mutex in the session's own namespace, keyed by the temporary folder: other users'
+// sessions cannot see it, and it goes away with the last process that holds it. Its handle
+// is kept in the lock's number: Windows handles fit in 32 bits.
+InstanceLock InstanceLock::Acquire() {
+    InstanceLock lock;
+    std::wstring folder;
+    try {
+        folder = win32::Widen(TemporaryFolder());
+    } catch (const EngineError&) {
+        return lock;
+    }
+    // The same folder however its name is cased.
+    std::wstring upper(folder.size(), L'\0');
+    if (!folder.empty() &&
+        ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, folder.c_str(),
+                        static_cast<int>(folder.size()), upper.data(),
+                        static_cast<int>(upper.size()), nullptr, nullptr, 0) == 0) {
+        upper = folder;
+    }
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (const wchar_t c : upper) {
+        hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
+    }
+    wchar_t name[64];
+    std::swprintf(name, 64, L"Local\\Tidelin-%016llx", static_cast<unsigned long long>(hash));
+    const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name);
+    if (mutex == nullptr) {
+        return lock;  // a same-named object of another user: run without the lock
+    }
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(mutex);
+        lock.state_ = State::HeldElsewhere;
+        return lock;
+    }
+    lock.fd_ = static_cast<int>(reinterpret_cast<std::intptr_t>(mutex));
+    lock.state_ = State::Acquired;
+    return lock;
+}
+
+}  // namespace tidelin::fs

@@ -1,0 +1,268 @@
+#include "win32_support.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <aclapi.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+#include "errors.h"
+
+namespace tidelin::fs::win32 {
+
+std::wstring Widen(const std::string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    if (text.size() > INT_MAX) {
+        throw EngineError(err::BadFileName, DescribeError(err::BadFileName));
+    }
+    const int size = static_cast<int>(text.size());
+    const int length =
+        ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+    if (length <= 0) {
+        throw EngineError(err::BadFileName, DescribeError(err::BadFileName));
+    }
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), length);
+    return wide;
+}
+
+std::string Narrow(const wchar_t* text, std::size_t length) {
+    if (length == 0 || length > INT_MAX) {
+        return {};
+    }
+    const int size = static_cast<int>(length);
+    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, size, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, size, narrow.data(), bytes, nullptr, nullptr);
+    return narrow;
+}
+
+namespace {
+
+// `wide` with "/" turned into "\", and its absolute form (with the "\\?\" prefix when it is
+// too long for the classic limit, less room for a file name in a new folder).
+std::wstring Absolute(std::wstring& wide) {
+    for (wchar_t& c : wide) {
+        if (c == L'/') {
+            c = L'\\';
+        }
+    }
+    if (wide.empty() || wide.rfind(L"\\\\?\\", 0) == 0) {
+        return wide;
+    }
+    const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        RaiseLastError();
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) {
+        RaiseLastError();
+    }
+    full.resize(length);
+    if (full.size() < MAX_PATH - 12) {
+        return full;
+    }
+    if (full.rfind(L"\\\\", 0) == 0) {
+        return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\...
+    }
+    return L"\\\\?\\" + full;
+}
+
+}  // namespace
+
+std::wstring Win32Path(const std::string& path) {
+    std::wstring wide = Widen(path);
+    std::wstring full = Absolute(wide);
+    // A path within the classic limit is used as given, with the usual meaning of its parts.
+    return full.rfind(L"\\\\?\\", 0) == 0 ? full : wide;
+}
+
+std::wstring FullPath(const std::string& path) {
+    std::wstring wide = Widen(path);
+    return Absolute(wide);
+}
+
+void RaiseWin32Error(DWORD code) {
+    std::int32_t number = err::DeviceIo;
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+            number = err::FileNotFound;
+            break;
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+        case ERROR_DIRECTORY:
+            number = err::PathNotFound;
+            break;
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_FILENAME_EXCED_RANGE:
+        case ERROR_INVALID_PARAMETER:
+            number = err::BadFileName;
+            break;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            // Another program has the file open without sharing it.
+            throw EngineError(err::PermissionDenied, "Файл занят другой программой.");
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+        case ERROR_PRIVILEGE_NOT_HELD:
+            number = err::PermissionDenied;
+            break;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+        case ERROR_FILE_TOO_LARGE:
+            number = err::DiskFull;
+            break;
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_FILE_EXISTS:
+        case ERROR_DIR_NOT_EMPTY:
+        case ERROR_NOT_SAME_DEVICE:
+        case ERROR_CANT_RESOLVE_FILENAME:
+            number = err::PathFileAccess;
+            break;
+        default:
+            number = err::DeviceIo;
+            break;
+    }
+    throw EngineError(number, DescribeError(number));
+}
+
+namespace {
+
+// 100-nanosecond ticks since 1601 to nanoseconds since 1970.
+std::int64_t TicksToNs(std::int64_t ticks) { return (ticks - 116444736000000000LL) * 100; }
+
+}  // namespace
+
+PathInfo FromAttributes(DWORD attributes, DWORD sizeHigh, DWORD sizeLow) {
+    PathInfo info;
+    if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
+        info.kind = EntryKind::Other;
+    } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        info.kind = EntryKind::Directory;
+    } else {
+        info.kind = EntryKind::Regular;
+    }
+    info.size =
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(sizeHigh) << 32) | sizeLow);
+    info.readOnly = info.kind == EntryKind::Regular && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    info.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+    info.system = info.kind == EntryKind::Other || (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+    info.mode = info.readOnly ? 0444 : 0666;
+    return info;
+}
+
+PathInfo InfoOf(HANDLE handle) {
+    PathInfo info;
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {  // a pipe, a console, a device
+        info.kind = EntryKind::Other;
+        info.system = true;
+        return info;
+    }
+    BY_HANDLE_FILE_INFORMATION data{};
+    if (!::GetFileInformationByHandle(handle, &data)) {
+        RaiseLastError();
+    }
+    info = FromAttributes(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow);
+    info.device = data.dwVolumeSerialNumber;
+    info.inode = (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow;
+    info.links = data.nNumberOfLinks;
+    FILE_BASIC_INFO times{};
+    if (::GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times)) {
+        info.modifiedNs = TicksToNs(times.LastWriteTime.QuadPart);
+        info.changedNs = TicksToNs(times.ChangeTime.QuadPart);
+    }
+    return info;
+}
+
+int AdoptHandle(Handle& handle) {
+    const int fd = ::_open_osfhandle(reinterpret_cast<std::intptr_t>(handle.Get()), _O_BINARY);
+    if (fd < 0) {
+        throw EngineError(err::DeviceIo, DescribeError(err::DeviceIo));
+    }
+    handle.Release();
+    return fd;
+}
+
+HANDLE OpenEntry(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
+                 DWORD flags, SECURITY_ATTRIBUTES* security) {
+    return ::CreateFileW(path.c_str(), access, share, security, disposition,
+                         flags | FILE_FLAG_OPEN_REPARSE_POINT,
+                         nullptr);
+}
+
+
+std::vector<std::uint8_t> TokenPart(TOKEN_INFORMATION_CLASS part) {
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+        RaiseLastError();
+    }
+    const Handle token(raw);
+    DWORD size = 0;
+    ::GetTokenInformation(token.Get(), part, nullptr, 0, &size);
+    std::vector<std::uint8_t> buffer(size);
+    if (size == 0 || !::GetTokenInformation(token.Get(), part, buffer.data(), size, &size)) {
+        RaiseLastError();
+    }
+    return buffer;
+}
+
+std::vector<std::uint8_t> PrivateAcl() {
+    std::vector<std::uint8_t> user = TokenPart(TokenUser);
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    const DWORD size = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + ::GetLengthSid(sid);
+    std::vector<std::uint8_t> acl(size);
+    auto* list = reinterpret_cast<ACL*>(acl.data());
+    if (!::InitializeAcl(list, size, ACL_REVISION) ||
+        !::AddAccessAllowedAce(list, ACL_REVISION, FILE_ALL_ACCESS, sid)) {
+        RaiseLastError();
+    }
+    return acl;
+}
+
+bool OwnedByUser(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                          nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    std::vector<std::uint8_t> user = TokenPart(TokenUser);
+    std::vector<std::uint8_t> defaultOwner = TokenPart(TokenOwner);
+    const bool mine =
+        ::EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid) ||
+        ::EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(defaultOwner.data())->Owner);
+    ::LocalFree(descriptor);
+    return mine;
+}
+
+DWORD RenameTo(HANDLE file, const std::wstring& target, bool replace) {
+    const std::size_t bytes = target.size() * sizeof(wchar_t);
+    std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = replace ? TRUE : FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(bytes);
+    std::memcpy(rename->FileName, target.data(), bytes);
+    if (!::SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size()))) {
+        return ::GetLastError();
+    }
+    return ERROR_SUCCESS;
+}
+
+void DeleteOpenFile(HANDLE file) noexcept {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+}  // namespace tidelin::fs::win32

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Cross-builds the native Windows window (tidelin.exe) and its test driver with mingw-w64 and
+# runs the driver under Wine on a private Xvfb display: it starts the window, works it through
+# its controls and dialogs and reads back what they show; then builds the zip and the installer
+# and installs and uninstalls it silently under Wine. Installs what is missing first.
+# Builds in build-windows/gui (or TIDELIN_WINDOWS_BUILD/gui).
+#   TIDELIN_GUI_REPEAT=N    runs the checks N times in a row (default 1)
+#   TIDELIN_GUI_SCREENSHOT=FILE  leaves a screenshot of the window there
+# An argument names one case of the driver to run alone (for example FolderWalk).
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+WINDOWS_BUILD="${TIDELIN_WINDOWS_BUILD:-$TIDELIN_ROOT/build-windows}/gui"
+TOOLCHAIN="$TIDELIN_ROOT/cmake/mingw-w64-x86_64.cmake"
+step() { echo "== $1 (after ${SECONDS} s)"; }
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+if ! install_missing cmake ninja-build "${WINDOWS_GUI_PACKAGES[@]}"; then
+    echo "windows_gui: the cross compiler, Wine or Xvfb are missing and cannot be installed; skipped." >&2
+    exit 77
+fi
+
+step "Building the Windows window and its checks"
+cmake -S "$TIDELIN_ROOT" -B "$WINDOWS_BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+    -DTIDELIN_ENGINE_ONLY=ON -DTIDELIN_BUILD_TESTS=OFF -DTIDELIN_WIN32_WINDOW=ON >/dev/null
+cmake --build "$WINDOWS_BUILD" --parallel "$(nproc)"
+BIN="$WINDOWS_BUILD/bin"
+
+# A Wine prefix of its own (the engine run's prefix may be in use at the same time), its
+# server socket, home and temporary files all inside the build folder.
+export WINEPREFIX="$WINDOWS_BUILD/wine-prefix-$(id -u)"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
+export HOME="$WINDOWS_BUILD/wine-home-$(id -u)"
+export TMPDIR="$HOME/tmp"
+mkdir -p "$TMPDIR"
+# Wine spells Windows names in Linux file names in the locale's encoding: only UTF-8 holds
+# every name Windows can hold (the checks use Cyrillic ones).
+export LC_ALL=C.UTF-8
+unset WAYLAND_DISPLAY
+
+# A private display; Wine draws the windows in a desktop of its own there, with Windows frames.
+exec 5> >(cat >"$TMPDIR/display")
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >"$TMPDIR/xvfb.log" 2>&1 &
+XVFB=$!
+trap '"$WINESERVER" -k 2>/dev/null || true; kill $XVFB 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+    [ -s "$TMPDIR/display" ] && break
+    sleep 0.1
+done
+export DISPLAY=":$(cat "$TMPDIR/display")"
+
+if [ ! -d "$WINEPREFIX" ]; then
+    step "Making the Wine prefix"
+    "$WINE" wineboot --init >/dev/null 2>&1
+    "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
+    "$WINESERVER" -w
+fi
+# The checks work in drive T:, a folder of the build: the folder chooser reaches it in a few
+# levels from "My Computer".
+CHECKS="$WINDOWS_BUILD/checks"
+rm -rf "$CHECKS"
+mkdir -p "$CHECKS"
+ln -sfn "$CHECKS" "$WINEPREFIX/dosdevices/t:"
+export TIDELIN_GUI_ROOT='T:'
+
+for run in $(seq "${TIDELIN_GUI_REPEAT:-1}"); do
+    step "Window checks under Wine, run $run"
+    "$WINE" "$BIN/tidelin_gui_checks.exe" "$@" 2>&1 | grep -v '^wine: Read access denied'
+done
+
+if [ $# -eq 0 ]; then
+    # The layout follows the display's real DPI: once more at 150 %.
+    step "Start-up layout at 144 DPI"
+    FONTS='HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'
+    "$WINE" reg add "$FONTS" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+    "$WINESERVER" -w
+    status=0
+    "$WINE" "$BIN/tidelin_gui_checks.exe" StartUp 2>&1 | grep -v '^wine: Read access denied' || status=$?
+    "$WINE" reg add "$FONTS" /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+    "$WINESERVER" -w
+    [ "$status" -eq 0 ] || exit "$status"
+
+    step "The zip and the installer"
+    bash "$TIDELIN_ROOT/tests/windows_gui/package_check.sh" "$BIN" "$WINDOWS_BUILD/package"
+fi
+
+if [ -n "${TIDELIN_GUI_SCREENSHOT:-}" ]; then
+    step "Screenshot"
+    install_missing imagemagick
+    "$WINE" "$BIN/tidelin.exe" &
+    sleep 3  # a picture for people, not a check: the window has long been drawn by then
+    import -window root "$TIDELIN_GUI_SCREENSHOT"
+fi
+step "Windows window checks done"

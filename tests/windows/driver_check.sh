@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# A few runs of tidelin-convert.exe under Wine on real files: a name no 8-bit code page can
+# spell, a folder walk whose entries carry Windows paths, a binary file, and the exit codes.
+# Usage: driver_check.sh WINE TIDELIN-CONVERT.EXE
+set -uo pipefail
+WINE="$1"
+TOOL="$2"
+
+SCRATCH="$(mktemp -d "${TMPDIR:-/tmp}/tidelin-windows-XXXXXX")"
+trap 'rm -rf "$SCRATCH"' EXIT
+# Wine shows the whole Linux tree as drive Z:.
+win() { printf 'Z:%s' "${1//\//\\}"; }
+
+failures=0
+# check NAME EXPECTED-STATUS EXPECTED-OUT EXPECTED-ERR-PREFIX -- ARGS...
+check() {
+    local name="$1" status="$2" out="$3" err="$4"
+    shift 5
+    "$WINE" "$TOOL" "$@" >"$SCRATCH/out" 2>"$SCRATCH/err" </dev/null
+    local got=$?
+    if [ "$got" -ne "$status" ] || [ "$(cat "$SCRATCH/out")" != "$out" ] ||
+        [ "$(head -c ${#err} "$SCRATCH/err")" != "$err" ]; then
+        echo "FAILED: $name: status $got (expected $status)"
+        echo "  out: $(cat "$SCRATCH/out")"
+        echo "  err: $(cat "$SCRATCH/err")"
+        failures=$((failures + 1))
+    else
+        echo "ok: $name"
+    fi
+}
+# content NAME FILE EXPECTED-BYTES (printf format)
+content() {
+    if [ "$(od -An -c "$2")" != "$(printf "$3" | od -An -c)" ]; then
+        echo "FAILED: $1: $(od -An -c "$2")"
+        failures=$((failures + 1))
+    fi
+}
+
+name="$SCRATCH/ελληνικά 日本語 Привет.txt"
+printf 'a\r\nb\r\n' >"$name"
+check "a file with a name beyond any code page" 0 "Операция завершена." "" -- \
+    --win-to-unix --file "$(win "$name")"
+content "its content" "$name" 'a\nb\n'
+
+mkdir -p "$SCRATCH/tree/sub"
+printf 'x\n' >"$SCRATCH/tree/x.txt"
+printf 'r\n' >"$SCRATCH/tree/sub/ro.txt"
+chmod 444 "$SCRATCH/tree/sub/ro.txt"  # Wine shows a file nobody may write as read-only
+printf 'b\0\n' >"$SCRATCH/tree/sub/b.bin"
+tree="$(win "$SCRATCH/tree")"
+# A walk that logged an error entry exits 1.
+check "a folder walk" 1 "!_  Бинарный файл: $tree\\sub\\b.bin
+!_ Ошибка 75 Системные, скрытые и файлы только для чтения не перезаписываются. - $tree\\sub\\ro.txt
+Операция завершена." "" -- --unix-to-win --folder "$tree\\"
+content "the walked file" "$SCRATCH/tree/x.txt" 'x\r\n'
+content "the read-only file" "$SCRATCH/tree/sub/ro.txt" 'r\n'
+content "the binary file" "$SCRATCH/tree/sub/b.bin" 'b\0\n'
+
+# A relative path is taken from the current folder, as Windows resolves it.
+printf 'r\r\n' >"$SCRATCH/relative.txt"
+cd "$SCRATCH"
+check "a relative path" 0 "Операция завершена." "" -- --win-to-unix --file relative.txt
+cd - >/dev/null
+content "the file named by a relative path" "$SCRATCH/relative.txt" 'r\n'
+
+check "a missing file" 1 "" "Error 53 " -- --win-to-unix --file "$(win "$SCRATCH/missing.txt")"
+check "no arguments" 2 "" "tidelin-convert: " --
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,118 @@
+// The folder walk and the work file on Windows: "\" between names, drive roots never walked,
+// links and junctions never walked into, and the work file in GetTempPathW's folder.
+// First: it tames the macros windows.h defines over names the engine uses.
+#include "win32_support.h"
+
+#include "errors.h"
+#include "folder_walk.h"
+#include "test_support.h"
+#include "win32_test_support.h"
+
+namespace tidelin::test {
+namespace {
+
+using fs::win32::Win32Path;
+
+const std::string Protected =
+    "!_ Ошибка 75 Системные, скрытые и файлы только для чтения не перезаписываются. - ";
+const std::string SystemFile =
+    "!_ Ошибка 75 Системные файлы (ссылки, каналы, устройства) не изменяются. - ";
+
+TEST(Win32NormaliseWalkFolderTest, Cases) {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"C:\\data\\x", "C:\\data\\x"}, {"C:\\data\\x\\", "C:\\data\\x"},
+        {"C:\\data\\x\\\\", "C:\\data\\x\\"}, {"C:\\", ""}, {"C:", ""}, {"D:\\", ""},
+        {"\\\\server\\share\\", "\\\\server\\share"}, {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NormaliseWalkFolder(c.in), c.out) << "'" << c.in << "'";
+    }
+}
+
+class Win32WalkTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        tree_ = Path("tree");
+        ASSERT_TRUE(::CreateDirectoryW(Win32Path(tree_).c_str(), nullptr));
+    }
+    std::string Make(const std::string& relative, const std::string& content, DWORD attributes) {
+        std::string path = tree_;
+        std::size_t start = 0;
+        for (std::size_t end; (end = relative.find('\\', start)) != std::string::npos; start = end + 1) {
+            path += "\\" + relative.substr(start, end - start);
+            ::CreateDirectoryW(Win32Path(path).c_str(), nullptr);
+        }
+        path = tree_ + "\\" + relative;
+        WriteFile(path, content);
+        ::SetFileAttributesW(Win32Path(path).c_str(), attributes);
+        return path;
+    }
+    std::string tree_;
+};
+
+TEST_F(Win32WalkTest, FilesBeforeSubfoldersInByteOrderWithBackslashes) {
+    // Every file is read-only, so each one leaves an entry in the order it was visited;
+    // names without a dot are found too (the pattern is "*.*").
+    for (const char* name : {"y\\d.txt", "x\\z\\e", "B.txt", "x\\c.txt", "a.txt"}) {
+        Make(name, "1\r\n", FILE_ATTRIBUTE_READONLY);
+    }
+    Make("x\\plain.txt", "2\r\n", FILE_ATTRIBUTE_NORMAL);
+    ConvertFolderTree(*engine, tree_ + "\\", "Win-Unix");
+    std::vector<std::string> expected;
+    for (const char* name : {"B.txt", "a.txt", "x\\c.txt", "x\\z\\e", "y\\d.txt"}) {
+        expected.push_back(Protected + tree_ + "\\" + name);
+    }
+    EXPECT_EQ(log.Entries(), expected);
+    EXPECT_EQ(ReadFile(tree_ + "\\x\\plain.txt"), "2\n");
+    EXPECT_EQ(ReadFile(tree_ + "\\x\\z\\e"), "1\r\n");
+}
+
+TEST_F(Win32WalkTest, LinksInTheTreeAreNeverWalkedInto) {
+    const std::string outside = Path("outside");
+    ASSERT_TRUE(::CreateDirectoryW(Win32Path(outside).c_str(), nullptr));
+    WriteFile(outside + "\\o.txt", "o\r\n");
+    if (!MakeLink(tree_ + "\\link", outside, true)) {
+        GTEST_SKIP() << "symbolic links cannot be made here";
+    }
+    Make("t.txt", "t\r\n", FILE_ATTRIBUTE_NORMAL);
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    EXPECT_EQ(log.Entries(), std::vector<std::string>{SystemFile + tree_ + "\\link"});
+    EXPECT_EQ(ReadFile(outside + "\\o.txt"), "o\r\n");
+    EXPECT_EQ(ReadFile(tree_ + "\\t.txt"), "t\n");
+    // A link chosen as the folder itself is not walked either.
+    log.Clear();
+    ConvertFolderTree(*engine, tree_ + "\\link", "Win-Unix");
+    EXPECT_TRUE(log.Entries().empty());
+    EXPECT_EQ(ReadFile(outside + "\\o.txt"), "o\r\n");
+}
+
+TEST_F(TempFolderTest, Win32WorkFileIsExclusiveAndOnlyCrashedOnesAreRemoved) {
+    TestHost host;
+    MessageLog log;
+    const std::string base = TempDir() + "\\k5ywhqx";
+    WriteFile(base, "another instance's");
+    const HeldFile held(base, L"none");  // a running instance holds its work file open
+    ASSERT_TRUE(held.Held());
+    ASSERT_TRUE(::CreateDirectoryW(Win32Path(base + "0").c_str(), nullptr));
+    WriteFile(base + "1", "a crashed run's");  // this user's, held by nobody
+    Engine engine(host, log);
+    engine.ChooseWorkFile();
+    EXPECT_EQ(engine.WorkFile(), base + "1");  // the crashed run's was removed at load
+    EXPECT_TRUE(Exists(base));
+    EXPECT_TRUE(Exists(base + "0"));
+    // A refused conversion leaves nothing behind once the program unloads.
+    WriteFile(Path("a.txt"), "a\r\n", 0444);
+    EXPECT_EQ(ErrorNumberOf([&] { engine.ConvertWinToUnix(Path("a.txt")); }), err::PathFileAccess);
+    engine.CloseAllFiles();
+    engine.Unload();
+    EXPECT_FALSE(Exists(base + "1"));
+    EXPECT_TRUE(Exists(base));
+    EXPECT_EQ(CopiesIn(Root()), 0);
+}
+
+}  // namespace
+}  // namespace tidelin::test

@@ -1,0 +1,428 @@
+// Checks of the Windows window, run under Wine + Xvfb (scripts/windows_gui.sh): each case
+// starts tidelin.exe with a temporary folder of its own, drives it through its controls and
+// dialogs, and reads back what it shows. Usage: tidelin_gui_checks.exe [CASE]; the program is
+// the tidelin.exe beside the driver, and TIDELIN_GUI_ROOT names the folder to work in (the
+// temporary folder otherwise).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "app_info.h"
+#include "control_ids.h"
+#include "folder_tree.h"
+#include "window_driver.h"
+
+using namespace tidelin::gui_test;
+namespace ids = tidelin::win32;
+
+namespace {
+
+const std::wstring Title = L"Tidelin";
+const std::wstring FormClass = L"TidelinForm1";
+const std::wstring FileChooserTitle = L"Выберите файл для конвертирования";
+const std::wstring FolderChooserTitle = L"Выберите папку, все файлы которой нужно сконвертировать";
+const std::wstring Completed = L"Операция завершена.";
+constexpr int FileNameBox = 0x47C;    // cmb13 of the open dialog (edt1 = 0x480 in older ones)
+constexpr int FilterBox = 0x470;      // cmb1: the file-type list
+
+std::wstring program;
+std::wstring root;  // this run's folder, removed at the end
+
+std::wstring Wide(const std::string& text) {
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+void WriteFile(const std::wstring& path, const std::string& content) {
+    std::ofstream out(path.c_str(), std::ios::binary);
+    out << content;
+}
+
+std::string ReadFile(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A case's folder for files and the program's temporary folder.
+struct Folders {
+    std::wstring files;
+    std::wstring temp;
+};
+
+Folders MakeFolders(const std::wstring& name) {
+    Folders folders{root + L"\\" + name, root + L"\\" + name + L"-tmp"};
+    ::CreateDirectoryW(folders.files.c_str(), nullptr);
+    ::CreateDirectoryW(folders.temp.c_str(), nullptr);
+    return folders;
+}
+
+void Close(Program& tidelin, HWND form) {
+    ::PostMessageW(form, WM_CLOSE, 0, 0);
+    WaitFor([&] { return tidelin.Exited(); }, "the program to end");
+}
+
+HWND Start(Program& tidelin) { return tidelin.WaitForWindow(FormClass, Title); }
+
+std::wstring ConfirmFile(const std::wstring& file, const std::wstring& from, const std::wstring& to) {
+    return L"Внимание! В файле \"" + file + L"\" будут заменены все символы перехода строки " + from +
+           L" символами перехода строки " + to + L".\r\nПерезаписать файл ?";
+}
+
+std::wstring ConfirmFolder(const std::wstring& folder, const std::wstring& from, const std::wstring& to) {
+    return L"Внимание! Во всех файлах, находящихся в папке \"" + folder +
+           L"\" и её вложенных папках будут заменены все символы перехода строки " + from +
+           L" символами перехода строки " + to + L".\r\nПерезаписать все файлы ?";
+}
+
+HWND FileNameControl(HWND chooser) {
+    HWND name = ::GetDlgItem(chooser, FileNameBox);
+    return name != nullptr ? name : ::GetDlgItem(chooser, 0x480);
+}
+
+// Types `path` into the open dialog and accepts it.
+void ChooseFile(HWND chooser, const std::wstring& path) {
+    HWND name = FileNameControl(chooser);
+    Check(name != nullptr, "the file chooser's name box");
+    ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    Answer(chooser, IDOK);
+}
+
+// Confirms a file with Command1/Command2 and checks the confirmation box and the result.
+void ConvertOneFile(Program& tidelin, HWND form, int command, const std::wstring& file, const std::wstring& from,
+                    const std::wstring& to) {
+    Press(form, command);
+    ChooseFile(tidelin.WaitForDialog(FileChooserTitle), file);
+    HWND box = tidelin.WaitForDialog(Title);
+    CheckEqual(BoxText(box), ConfirmFile(file, from, to), "file confirmation");
+    Check(DefaultButton(box) == IDYES, "Yes is the default of the file confirmation");
+    Check(ShowsIcon(box), "the file confirmation shows its warning icon");
+    Check(!::IsWindowEnabled(::GetDlgItem(form, ids::IdCommand5)), "the window is busy while it asks");
+    Answer(box, IDYES);
+    box = tidelin.WaitForDialog(Title);
+    CheckEqual(BoxText(box), Completed, "completion report");
+    Check(!ShowsIcon(box), "the completion report shows no icon");
+    Answer(box, IDOK);
+    WaitFor([&] { return ::IsWindowEnabled(::GetDlgItem(form, ids::IdCommand5)) != FALSE; }, "the idle state");
+}
+
+// Opens the folder chooser with `command`, leads it to `tree` and accepts it.
+void ChooseFolder(Program& tidelin, HWND form, int command, const std::wstring& tree) {
+    Press(form, command);
+    HWND chooser = nullptr;
+    WaitFor(
+        [&] {
+            chooser = tidelin.Find(L"#32770");
+            return chooser != nullptr && ::FindWindowExW(chooser, nullptr, L"SysTreeView32", nullptr) != nullptr;
+        },
+        "the folder chooser");
+    Check(::FindWindowExW(chooser, nullptr, L"Static", FolderChooserTitle.c_str()) != nullptr,
+          "the folder chooser shows its title");
+    SelectInTree(tidelin, chooser, tree);
+    Answer(chooser, IDOK);
+}
+
+void StartUp() {
+    const Folders folders = MakeFolders(L"startup");
+    Program tidelin(program, folders.temp);
+    HWND form = Start(tidelin);
+    const struct {
+        int id;
+        const wchar_t* caption;
+    } captions[] = {
+        {ids::IdCommand1, L"Конвертировать файл Windows в Unix"},
+        {ids::IdCommand2, L"Конвертировать файл Unix в Windows"},
+        {ids::IdCommand3, L"Конвертировать папку Windows в Unix"},
+        {ids::IdCommand4, L"Конвертировать папку Unix в Windows"},
+        {ids::IdCommand5, L"О программе"},
+        {ids::IdCheck1, L"Не изменять бинарные файлы"},
+        {ids::IdFrame1, L"Сообщения:"},
+        {ids::IdLabel1, L"Системные, скрытые и файлы только для чтения не перезаписываются."},
+    };
+    for (const auto& control : captions) {
+        CheckEqual(TextOf(::GetDlgItem(form, control.id)), control.caption, "caption of " + std::to_string(control.id));
+    }
+    Check(::SendMessageW(::GetDlgItem(form, ids::IdCheck1), BM_GETCHECK, 0, 0) == BST_CHECKED, "Check1 is ticked");
+    Check(ListEntries(::GetDlgItem(form, ids::IdList1)).empty(), "the message list is empty");
+    Check(!::IsWindowVisible(::GetDlgItem(form, ids::IdDlgFilename)), "DlgFilename is never shown");
+    const LONG style = ::GetWindowLongW(form, GWL_STYLE);
+    Check((style & WS_MAXIMIZEBOX) == 0 && (style & WS_THICKFRAME) == 0 && (style & WS_MINIMIZEBOX) != 0,
+          "fixed frame with a minimise box only");
+
+    // The twips of the layout at the display's DPI.
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+    ::ReleaseDC(nullptr, screen);
+    RECT client{};
+    ::GetClientRect(form, &client);
+    Check(client.right == ::MulDiv(7935, dpi, 1440) && client.bottom == ::MulDiv(3930, dpi, 1440),
+          "client area of 7935 x 3930 twips at " + std::to_string(dpi) + " DPI, got " + std::to_string(client.right) + " x " +
+              std::to_string(client.bottom));
+    RECT list{};
+    ::GetWindowRect(::GetDlgItem(form, ids::IdList1), &list);
+    ::MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&list), 2);
+    Check(list.left == ::MulDiv(240, dpi, 1440) && list.top == ::MulDiv(1680, dpi, 1440) &&
+              list.right - list.left == ::MulDiv(7455, dpi, 1440),
+          "List1 in its place inside Frame1");
+
+    // The controls inside the frame lie above it, so they are seen and reached.
+    for (const int id : {ids::IdList1, ids::IdLabel1, ids::IdCommand5}) {
+        RECT at{};
+        ::GetWindowRect(::GetDlgItem(form, id), &at);
+        POINT centre{(at.left + at.right) / 2, (at.top + at.bottom) / 2};
+        ::ScreenToClient(form, &centre);
+        Check(::ChildWindowFromPointEx(form, centre, CWP_SKIPINVISIBLE) == ::GetDlgItem(form, id),
+              "control " + std::to_string(id) + " is not hidden under Frame1");
+    }
+
+    // Tab walks List1, Command5, Command1 ... Command4, Check1 and back to List1.
+    const int tabOrder[] = {ids::IdList1, ids::IdCommand5, ids::IdCommand1, ids::IdCommand2,
+                            ids::IdCommand3, ids::IdCommand4, ids::IdCheck1, ids::IdList1};
+    for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i) {
+        Check(::GetNextDlgTabItem(form, ::GetDlgItem(form, tabOrder[i]), FALSE) == ::GetDlgItem(form, tabOrder[i + 1]),
+              "Tab after control " + std::to_string(tabOrder[i]));
+    }
+
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof(thread);
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(form, nullptr), &thread);
+    Check(thread.hwndFocus == ::GetDlgItem(form, ids::IdList1), "the focus starts on List1");
+    Close(tidelin, form);
+}
+
+void OneFileEachWay() {
+    const Folders folders = MakeFolders(L"file");
+    const std::wstring file = folders.files + L"\\письмо.txt";
+    WriteFile(file, "one\r\ntwo\r\n");
+    Program tidelin(program, folders.temp);
+    HWND form = Start(tidelin);
+    ConvertOneFile(tidelin, form, ids::IdCommand1, file, L"Windows", L"Unix");
+    Check(ReadFile(file) == "one\ntwo\n", "Windows to Unix rewrote the file");
+    ConvertOneFile(tidelin, form, ids::IdCommand2, file, L"Unix", L"Windows");
+    Check(ReadFile(file) == "one\r\ntwo\r\n", "Unix to Windows rewrote the file");
+    Close(tidelin, form);
+}
+
+void MissingFileLoop() {
+    const Folders folders = MakeFolders(L"missing");
+    const std::wstring missing = folders.files + L"\\нет.txt";
+    Program tidelin(program, folders.temp);
+    HWND form = Start(tidelin);
+    Press(form, ids::IdCommand1);
+    HWND chooser = tidelin.WaitForDialog(FileChooserTitle);
+    HWND filters = ::GetDlgItem(chooser, FilterBox);
+    Check(::SendMessageW(filters, CB_GETCOUNT, 0, 0) == 2, "two filter pairs");
+    Check(::SendMessageW(filters, CB_GETCURSEL, 0, 0) == 0, "the all-files pair is selected first");
+    // The second pair's text, read through the list's own message.
+    std::wstring second(256, L'\0');
+    second.resize(static_cast<std::size_t>(
+        ::SendMessageW(filters, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(second.data()))));
+    CheckEqual(second, L"Perl и PHP файлы (*.cgi;*.pl;*.pm;*.php;*.php3;*.php4;*.inc;*.phtml)", "second filter");
+    ::SendMessageW(filters, CB_SETCURSEL, 1, 0);
+    for (const WORD notification : {CBN_SELCHANGE, CBN_SELENDOK}) {  // as a user's choice sends them
+        ::PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(FilterBox, notification), reinterpret_cast<LPARAM>(filters));
+    }
+    ChooseFile(chooser, missing);
+    HWND box = tidelin.WaitForDialog(Title);
+    CheckEqual(BoxText(box), L"Не удаётся найти файл " + missing, "missing-file report");
+    Check(ShowsIcon(box), "the missing-file report shows its icon");
+    Answer(box, IDOK);
+    chooser = tidelin.WaitForDialog(FileChooserTitle);
+    Check(::SendMessageW(::GetDlgItem(chooser, FilterBox), CB_GETCURSEL, 0, 0) == 1,
+          "the chooser comes back with the pair chosen before");
+    Answer(chooser, IDCANCEL);
+    WaitFor([&] { return tidelin.Find(L"#32770") == nullptr; }, "no dialog after a cancel");
+    Check(::IsWindowEnabled(::GetDlgItem(form, ids::IdCommand1)) != FALSE, "the window stays idle");
+    Check(TextOf(::GetDlgItem(form, ids::IdDlgFilename)).empty(), "a cancel leaves no file chosen");
+    Close(tidelin, form);
+}
+
+void FolderWalk() {
+    const Folders folders = MakeFolders(L"folder");
+    const std::wstring tree = folders.files + L"\\дерево";
+    ::CreateDirectoryW(tree.c_str(), nullptr);
+    WriteFile(tree + L"\\a.txt", "1\r\n2\r\n");
+    WriteFile(tree + L"\\bin.dat", std::string("x\0\x01y", 4));
+    WriteFile(tree + L"\\ro.txt", "r\r\n");
+    ::SetFileAttributesW((tree + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    Program tidelin(program, folders.temp);
+    HWND form = Start(tidelin);
+    ChooseFolder(tidelin, form, ids::IdCommand3, tree);
+    HWND box = tidelin.WaitForDialog(Title);
+    CheckEqual(BoxText(box), ConfirmFolder(tree, L"Windows", L"Unix"), "folder confirmation");
+    Check(DefaultButton(box) == IDNO, "No is the default of the folder confirmation");
+    Answer(box, IDYES);
+    box = tidelin.WaitForDialog(Title);
+    CheckEqual(BoxText(box), Completed, "completion report after the walk");
+    Answer(box, IDOK);
+    WaitFor([&] { return ::IsWindowEnabled(::GetDlgItem(form, ids::IdCommand5)) != FALSE; }, "the idle state");
+    CheckEqual(TextOf(form), Title, "the title is back after the walk");
+
+    Check(ReadFile(tree + L"\\a.txt") == "1\n2\n", "the walk converted a.txt");
+    Check(ReadFile(tree + L"\\ro.txt") == "r\r\n", "the read-only file is left alone");
+    HWND list = ::GetDlgItem(form, ids::IdList1);
+    const auto entries = ListEntries(list);
+    Check(entries.size() == 2, "two entries, got " + std::to_string(entries.size()));
+    CheckEqual(entries[0], L"!_  Бинарный файл: " + tree + L"\\bin.dat", "binary-file entry");
+    const std::wstring failed = entries[1];
+    const std::wstring tail = L" - " + tree + L"\\ro.txt";
+    Check(failed.rfind(L"!_ Ошибка ", 0) == 0 && failed.size() > tail.size() &&
+              failed.compare(failed.size() - tail.size(), tail.size(), tail) == 0,
+          "error entry for ro.txt, got \"" + Utf8(failed) + "\"");
+    // The scroll range is in pixels over the widest entry: a few pixels per character, not
+    // the fifteen-fold of twips.
+    const auto extent = ::SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0);
+    const auto widest = static_cast<LRESULT>(std::max(entries[0].size(), entries[1].size()));
+    Check(extent >= 3 * widest && extent <= 20 * widest,
+          "horizontal extent in pixels over the widest entry, got " + std::to_string(extent));
+    ::SetFileAttributesW((tree + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    Close(tidelin, form);
+}
+
+// Closing the window during a walk offers to stop it after the file in hand; the title shows
+// the progress meanwhile.
+void StopWalk() {
+    const Folders folders = MakeFolders(L"stop");
+    const std::wstring tree = folders.files + L"\\many";
+    ::CreateDirectoryW(tree.c_str(), nullptr);
+    constexpr int Files = 3000;
+    for (int i = 0; i < Files; ++i) {
+        WriteFile(tree + L"\\" + std::to_wstring(10000 + i) + L".txt", "a\r\nb\r\n");
+    }
+    Program tidelin(program, folders.temp);
+    HWND form = Start(tidelin);
+    ChooseFolder(tidelin, form, ids::IdCommand3, tree);
+    Answer(tidelin.WaitForDialog(Title), IDYES);
+    const std::wstring progress = L"Tidelin — файлов: ";
+    WaitFor([&] { return TextOf(form).rfind(progress, 0) == 0; }, "the progress in the title");
+    ::PostMessageW(form, WM_CLOSE, 0, 0);
+    HWND box = tidelin.WaitForDialog(Title);
+    CheckEqual(BoxText(box), L"Остановить после текущего файла?", "stop question");
+    Check(DefaultButton(box) == IDNO, "No is the default of the stop question");
+    Answer(box, IDYES);
+    box = tidelin.WaitForDialog(Title);
+    CheckEqual(BoxText(box), Completed, "completion report after a stopped walk");
+    Answer(box, IDOK);
+    const auto entries = ListEntries(::GetDlgItem(form, ids::IdList1));
+    Check(entries.size() == 1 && entries[0] == L"!_  Остановлено пользователем: " + tree,
+          "one entry says where the walk stopped, got " + std::to_string(entries.size()) + " entries");
+    CheckEqual(TextOf(form), Title, "the title is back after the walk");
+    Check(ReadFile(tree + L"\\" + std::to_wstring(10000 + Files - 1) + L".txt") == "a\r\nb\r\n",
+          "the files after the stop are left alone");
+    Close(tidelin, form);
+    Check(tidelin.ExitCode() == 0, "the window then closes normally");
+}
+
+void About() {
+    const Folders folders = MakeFolders(L"about");
+    Program tidelin(program, folders.temp);
+    HWND form = Start(tidelin);
+    for (const WPARAM key : {VK_ESCAPE, VK_RETURN}) {  // each opening loads the window anew
+        // Enter on the focused About button opens the window, as a click does.
+        ::PostMessageW(::GetDlgItem(form, ids::IdCommand5), WM_KEYDOWN, VK_RETURN, 0);
+        HWND about = tidelin.WaitForWindow(L"TidelinFrmAbout", L"О программе Tidelin");
+        CheckEqual(TextOf(::GetDlgItem(about, ids::IdLblTitle)), Title, "lblTitle");
+        CheckEqual(TextOf(::GetDlgItem(about, ids::IdLblVersion)), L"Версия 1.1.29", "lblVersion");
+        CheckEqual(TextOf(::GetDlgItem(about, ids::IdLblDescription)), Wide(tidelin::app::Description),
+                   "lblDescription");
+        Check(!TextOf(::GetDlgItem(about, ids::IdLblSite)).empty(), "lblSite shows the address");
+        Check(::SendMessageW(about, WM_GETICON, ICON_SMALL, 0) == 0 && ::SendMessageW(about, WM_GETICON, ICON_BIG, 0) == 0,
+              "the About window has no icon of its own");
+        Check(::SendDlgItemMessageW(about, ids::IdImage1, STM_GETICON, 0, 0) != 0, "Image1 shows the icon");
+        Check(!::IsWindowEnabled(form), "the main window takes no input meanwhile");
+        ::PostMessageW(::GetDlgItem(about, IDOK), WM_KEYDOWN, key, 0);
+        WaitFor([&] { return !::IsWindow(about); }, "the About window to close");
+        WaitFor([&] { return ::IsWindowEnabled(form) != FALSE; }, "the main window to take input again");
+    }
+    Close(tidelin, form);
+}
+
+void SecondStart() {
+    const Folders folders = MakeFolders(L"second");
+    Program first(program, folders.temp);
+    HWND form = Start(first);
+    Program second(program, folders.temp);
+    WaitFor(
+        [&] {
+            Check(second.Windows().empty(), "the second start shows no window");
+            return second.Exited();
+        },
+        "the second start to end");
+    Check(second.ExitCode() == 0, "the second start ends without failure");
+    Check(::IsWindow(form) && !first.Exited(), "the first instance runs on");
+    Close(first, form);
+}
+
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
+            const std::wstring path = folder + L"\\" + name;
+            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                ::DeleteFileW(path.c_str());
+            }
+        } while (::FindNextFileW(find, &entry));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::wstring self(32768, L'\0');
+    self.resize(::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    program = self.substr(0, self.find_last_of(L'\\') + 1) + L"tidelin.exe";
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    root = std::wstring(temp) + L"tidelin-gui-" + std::to_wstring(::GetCurrentProcessId());
+    if (const wchar_t* folder = _wgetenv(L"TIDELIN_GUI_ROOT")) {
+        root = std::wstring(folder) + L"\\tidelin-gui-" + std::to_wstring(::GetCurrentProcessId());
+    }
+    ::CreateDirectoryW(root.c_str(), nullptr);
+
+    const struct {
+        const char* name;
+        void (*run)();
+    } cases[] = {
+        {"StartUp", StartUp}, {"OneFileEachWay", OneFileEachWay}, {"MissingFileLoop", MissingFileLoop},
+        {"FolderWalk", FolderWalk}, {"StopWalk", StopWalk}, {"About", About}, {"SecondStart", SecondStart},
+    };
+    int failures = 0;
+    int run = 0;
+    for (const auto& c : cases) {
+        if (argc > 1 && Wide(c.name) != argv[1]) {
+            continue;
+        }
+        ++run;
+        try {
+            c.run();
+            std::printf("PASS %s\n", c.name);
+        } catch (const Failure& failure) {
+            std::printf("FAIL %s: %s\n", c.name, failure.what());
+            ++failures;
+        }
+        std::fflush(stdout);
+    }
+    RemoveTree(root);
+    if (run == 0) {
+        std::fputs("no such case\n", stderr);
+        return 2;
+    }
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,115 @@
+#include "command_line.h"
+
+#include <filesystem>
+#include <string_view>
+
+namespace tidelin::tool {
+
+const char* const UsageText =
+    "usage: tidelin-convert (--win-to-unix | --unix-to-win) [--convert-binary]\n"
+    "                       (--file PATH | --folder PATH)...\n"
+    "       tidelin-convert --help | --version\n";
+
+const char* const HelpText =
+    "Usage: tidelin-convert (--win-to-unix | --unix-to-win) [--convert-binary]\n"
+    "                       (--file PATH | --folder PATH)...\n"
+    "       tidelin-convert --help | --version\n"
+    "\n"
+    "Rewrites the line breaks of text files in place, as the Tidelin window does: for each\n"
+    "file given with --file, and for every file of each folder given with --folder and of all\n"
+    "its subfolders.\n"
+    "\n"
+    "  --win-to-unix     turn CR LF line breaks into LF\n"
+    "  --unix-to-win     turn every line break into CR LF\n"
+    "  --convert-binary  convert files that look binary too (they are skipped otherwise)\n"
+    "  --file PATH       convert the file PATH; may be given more than once\n"
+    "  --folder PATH     convert every file under the folder PATH; may be given more than once\n"
+    "  --help            show this help and exit\n"
+    "  --version         show the version and exit\n"
+    "\n"
+    "Targets are converted one after another in the order given; a relative PATH is taken\n"
+    "from the current folder. A folder given through a link is walked where the link leads.\n"
+    "Links met inside a folder, and a file given as a link, are never followed: they are\n"
+    "refused like read-only, hidden and other system files, which are never overwritten.\n"
+    "\n"
+    "Every entry of the message list is printed on standard output as it is logged, and each\n"
+    "target that was converted or walked ends with \"Операция завершена.\". A target that\n"
+    "fails, is missing or is of the wrong kind is reported on standard error with its path,\n"
+    "and the next target is converted.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  every target was converted, or skipped as the window skips it (a binary file,\n"
+    "     a file over 2047 MB)\n"
+    "  1  a target failed, was missing or of the wrong kind, or a folder walk logged an\n"
+    "     error entry (\"!_ Ошибка ...\")\n"
+    "  2  the command line was wrong\n";
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLine line;
+    bool directionGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "--version") {
+            line.action =
+                arg == "--help" ? CommandLine::Action::Help : CommandLine::Action::Version;
+            return line;
+        }
+        if (arg == "--win-to-unix" || arg == "--unix-to-win") {
+            if (directionGiven) {
+                throw UsageError("give one direction, --win-to-unix or --unix-to-win");
+            }
+            directionGiven = true;
+            line.winToUnix = arg == "--win-to-unix";
+        } else if (arg == "--convert-binary") {
+            line.convertBinary = true;
+        } else if (arg == "--file" || arg == "--folder") {
+            if (i + 1 >= args.size()) {
+                throw UsageError(arg + " needs a PATH");
+            }
+            const std::string& path = args[++i];
+            if (path.empty()) {
+                throw UsageError(arg + " needs a PATH, not an empty text");
+            }
+            line.targets.push_back({arg == "--folder", path});
+        } else {
+            throw UsageError("unknown argument: " + arg);
+        }
+    }
+    if (!directionGiven) {
+        throw UsageError("a direction is required: --win-to-unix or --unix-to-win");
+    }
+    if (line.targets.empty()) {
+        throw UsageError("a target is required: --file PATH or --folder PATH");
+    }
+    return line;
+}
+
+std::string AbsolutePath(const std::string& path, const std::string& workingFolder) {
+#ifdef _WIN32
+    // Windows resolves a path by its own rules (drives, "\\server\share", "." and ".."), as
+    // GetFullPathNameW does for std::filesystem::absolute; UTF-8 goes in and out as char8_t.
+    (void)workingFolder;
+    const std::u8string full =
+        std::filesystem::absolute(std::u8string(path.begin(), path.end())).u8string();
+    return std::string(full.begin(), full.end());
+#endif
+    const std::string joined =
+        !path.empty() && path.front() == '/' ? path : workingFolder + '/' + path;
+    std::string result;
+    std::size_t start = 0;
+    while (start <= joined.size()) {
+        std::size_t end = joined.find('/', start);
+        if (end == std::string::npos) {
+            end = joined.size();
+        }
+        const std::string_view part(joined.data() + start, end - start);
+        if (!part.empty() && part != ".") {
+            result += '/';
+            result += part;
+        }
+        start = end + 1;
+    }
+    return result.empty() ? "/" : result;
+}
+
+}  // namespace tidelin::tool

@@ -1,0 +1,34 @@
+// Runs the targets of one tidelin-convert command one after another through one engine and
+// says on standard error why a target failed, naming its path.
+#pragma once
+
+#include <string>
+
+namespace tidelin {
+class Engine;
+}
+
+namespace tidelin::tool {
+
+class TargetRunner {
+  public:
+    TargetRunner(Engine& engine, bool winToUnix) : engine_(engine), winToUnix_(winToUnix) {}
+
+    // Converts one file, as the window's file commands do. True when it was converted or
+    // skipped as the window skips it (binary, too large); false when it failed.
+    bool ConvertFile(const std::string& path);
+
+    // Converts every file of a folder tree, as the window's folder commands do. A link to a
+    // folder is walked where it leads. True when the tree was walked and no file failed.
+    bool ConvertFolder(const std::string& path);
+
+  private:
+    // The folder the walk starts from, or empty after reporting why there is none.
+    std::string FolderToWalk(const std::string& path);
+    void Report(const std::string& path, const std::string& reason);
+
+    Engine& engine_;
+    bool winToUnix_;
+};
+
+}  // namespace tidelin::tool
