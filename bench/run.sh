@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Tidelin's benchmark: builds what it needs, makes its inputs in a memory file system (or in
-# FOLDER) with TMPDIR on the same file system, and prints one line per case with the median
-# of several alternating runs and the ratios measured in the same run.
-#   bench/run.sh [FOLDER]        BENCH_RUNS=N sets the number of runs (default 5)
+# Tidelin's benchmark: builds what it needs, makes its inputs in each place (a new folder in
+# the memory file system /dev/shm and one on the disk under /var/tmp, or the FOLDERs given),
+# with TMPDIR in the same place, and prints one line per case: the median of several
+# alternating runs and the ratios measured in the same run. Every copy that a run works on is
+# made and flushed to disk (sync) before the clock starts, so no case pays for another's writes.
+#   bench/run.sh [FOLDER...]
+#   BENCH_RUNS=N        runs per case (default 5)
+#   BENCH_CASES="..."   a subset of: files tree folder memory yield (default all)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 
@@ -10,82 +14,119 @@ install_missing "${BUILD_PACKAGES[@]}" dos2unix time
 TIDELIN_BUILD="$TIDELIN_ROOT/build-bench" configure_and_build \
     -DCMAKE_BUILD_TYPE=Release -DTIDELIN_BUILD_BENCH=ON -DTIDELIN_BUILD_TESTS=OFF >/dev/null
 bin="$TIDELIN_ROOT/build-bench"
-convert="$bin/tools/tidelin-convert"
+convert="$bin/bin/tidelin-convert"
+data="$bin/bench/tidelin-bench-data"
 runs="${BENCH_RUNS:-5}"
+cases=" ${BENCH_CASES:-files tree folder memory yield} "
 
-work="${1:-}"
-if [ -z "$work" ]; then
-    work="$(mktemp -d /dev/shm/tidelin-bench.XXXXXX 2>/dev/null || mktemp -d)"
-    trap 'rm -rf "$work"' EXIT
+places=("$@")
+made=()
+if [ ${#places[@]} -eq 0 ]; then
+    places=("$(mktemp -d /dev/shm/tidelin-bench.XXXXXX)" "$(mktemp -d /var/tmp/tidelin-bench.XXXXXX)")
+    made=("${places[@]}")
 fi
-mkdir -p "$work/tmp"
-export TMPDIR="$work/tmp"
-cd "$work"
-
-size=$((256 * 1024 * 1024))
-echo "== Making inputs in $work ($(df -hT . | awk 'NR==2 {print $2}'))"
-"$bin/bench/tidelin-bench-data" crlf $size crlf.txt
-"$bin/bench/tidelin-bench-data" lf $size lf.txt
-"$bin/bench/tidelin-bench-data" binary $size binary.bin
-"$bin/bench/tidelin-bench-data" tree tree.master
-"$bin/bench/tidelin-bench-data" crlf $((1024 * 1024)) small.txt
-"$bin/bench/tidelin-bench-data" crlf $((1024 * 1024 * 1024)) large.txt
+trap 'cd /; [ ${#made[@]} -eq 0 ] || rm -rf "${made[@]}"' EXIT
 
 now() { date +%s.%N; }
 # seconds COMMAND...: runs it and prints how long it took.
 seconds() { local t0; t0=$(now); "$@" >/dev/null; awk -v a="$(now)" -v b="$t0" 'BEGIN { printf "%.6f", a - b }'; }
-median() { sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", v[int((NR + 1) / 2)] }'; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", v[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+wants() { [[ "$cases" == *" $1 "* ]]; }
+copy() { rm -rf "$2"; cp -a "$1" "$2"; sync; }
 
-# compare NAME SOURCE TIDELIN-ARGS REFERENCE-TOOL: Tidelin, the reference tool and cp on the
-# same file, alternating.
+# compare NAME SOURCE TIDELIN-ARGS REFERENCE-TOOL: Tidelin, the reference tool, cp and cat on
+# copies of the same file, alternating.
 compare() {
     local name="$1" source="$2" args="$3" tool="$4"
-    local t=() r=() c=()
+    local t=() r=() c=() k=()
     for _ in $(seq "$runs"); do
-        cp "$source" t.txt; t+=("$(seconds "$convert" $args --file t.txt)")
-        cp "$source" r.txt; r+=("$(seconds "$tool" -q r.txt)")
-        rm -f c.txt; c+=("$(seconds cp "$source" c.txt)")
+        copy "$source" t.txt; t+=("$(seconds "$convert" $args --file t.txt)")
+        copy "$source" r.txt; r+=("$(seconds "$tool" -q r.txt)")
+        rm -f c.txt; sync; c+=("$(seconds cp "$source" c.txt)")
+        rm -f k.txt; sync; k+=("$(seconds sh -c 'cat "$1" >k.txt' sh "$source")")
     done
     cmp -s t.txt r.txt || { echo "FAILED: $name: Tidelin and $tool disagree"; exit 1; }
-    local tm rm cm
-    tm=$(printf '%s\n' "${t[@]}" | median); rm=$(printf '%s\n' "${r[@]}" | median)
-    cm=$(printf '%s\n' "${c[@]}" | median)
-    printf '%-34s tidelin %6.3f s | %-8s %6.3f s | cp %6.3f s | %5.1fx faster than %s, %4.2fx cp\n' \
-        "$name" "$tm" "$tool" "$rm" "$cm" "$(ratio "$rm" "$tm")" "$tool" "$(ratio "$tm" "$cm")"
+    local tm rm cm km
+    tm=$(median "${t[@]}"); rm=$(median "${r[@]}"); cm=$(median "${c[@]}"); km=$(median "${k[@]}")
+    printf '%-26s tidelin %6.3f s | %-8s %6.3f s | cp %6.3f s | cat %6.3f s | %5.1fx faster than %s, %4.2fx cp, %4.2fx cat\n' \
+        "$name" "$tm" "$tool" "$rm" "$cm" "$km" "$(ratio "$rm" "$tm")" "$tool" "$(ratio "$tm" "$cm")" "$(ratio "$tm" "$km")"
 }
 
-echo "== $runs runs per case, medians"
-compare "Windows to Unix, 256 MiB" crlf.txt "--win-to-unix" dos2unix
-compare "Unix to Windows, 256 MiB" lf.txt "--unix-to-win" unix2dos
+# walk NAME MASTER: Tidelin's folder walk against find + dos2unix on copies of MASTER.
+walk() {
+    local name="$1" master="$2" t=() r=()
+    for _ in $(seq "$runs"); do
+        copy "$master" t; t+=("$(seconds "$convert" --win-to-unix --folder "$PWD/t")")
+        copy "$master" r; r+=("$(seconds find r -type f -exec dos2unix -q {} +)")
+    done
+    diff -r t r >/dev/null || { echo "FAILED: $name: Tidelin and dos2unix disagree"; exit 1; }
+    rm -rf t r
+    local tm rm
+    tm=$(median "${t[@]}"); rm=$(median "${r[@]}")
+    printf '%-26s tidelin %6.3f s | find+dos2unix %6.3f s | %4.2fx the reference time\n' \
+        "$name" "$tm" "$rm" "$(ratio "$tm" "$rm")"
+}
 
-for input in lf.txt binary.bin; do
-    b=()
-    for _ in $(seq "$runs"); do b+=("$("$bin/bench/tidelin-bench-binary" "$input" | awk '{print $2}')"); done
-    printf '%-34s %s: %s s\n' "Binary test alone, $input" \
-        "$("$bin/bench/tidelin-bench-binary" "$input" | awk '{print $1}')" "$(printf '%s\n' "${b[@]}" | median)"
+# peak NAME TIDELIN-ARGS...: the largest resident set of one conversion, in KB.
+peak() {
+    local name="$1"; shift
+    printf '%-34s %6d KB\n' "$name" "$(/usr/bin/time -f %M "$convert" "$@" 2>&1 >/dev/null | tail -1)"
+}
+
+size=$((256 * 1024 * 1024))
+for place in "${places[@]}"; do
+    mkdir -p "$place/tmp"
+    export TMPDIR="$place/tmp"
+    cd "$place"
+    echo "== $place ($(df -T . | awk 'NR==2 {print $2}')), $runs runs per case, medians"
+    if wants files; then
+        "$data" crlf $size crlf.txt
+        "$data" lf $size lf.txt
+        "$data" binary $size binary.bin
+        sync
+        compare "Windows to Unix, 256 MiB" crlf.txt "--win-to-unix" dos2unix
+        compare "Unix to Windows, 256 MiB" lf.txt "--unix-to-win" unix2dos
+        for input in lf.txt binary.bin; do
+            b=()
+            for _ in $(seq "$runs"); do b+=("$("$bin/bench/tidelin-bench-binary" "$input" | awk '{print $2}')"); done
+            printf '%-26s %s: %s s\n' "Binary test alone, $input" \
+                "$("$bin/bench/tidelin-bench-binary" "$input" | awk '{print $1}')" "$(median "${b[@]}")"
+        done
+        rm -f crlf.txt lf.txt binary.bin [trck].txt
+    fi
+    if wants tree; then
+        "$data" tree tree.master
+        walk "Tree of 10,000 files" tree.master
+    fi
+    if wants folder; then
+        "$data" folder folder.master
+        walk "Folder of 100,000 files" folder.master
+    fi
 done
 
-t=(); r=()
-for _ in $(seq "$runs"); do
-    rm -rf t r; cp -a tree.master t; cp -a tree.master r
-    t+=("$(seconds "$convert" --win-to-unix --folder "$work/t")")
-    r+=("$(seconds find r -type f -exec dos2unix -q {} +)")
-done
-diff -r t r >/dev/null || { echo "FAILED: folder: Tidelin and dos2unix disagree"; exit 1; }
-tm=$(printf '%s\n' "${t[@]}" | median); rm=$(printf '%s\n' "${r[@]}" | median)
-printf '%-34s tidelin %6.3f s | find+dos2unix %6.3f s | %4.2fx of the reference time\n' \
-    "Tree of 10,000 files, 100 folders" "$tm" "$rm" "$(ratio "$tm" "$rm")"
-
-for input in small.txt large.txt; do
-    kb=$(/usr/bin/time -f %M "$convert" --win-to-unix --file "$input" 2>&1 >/dev/null | tail -1)
-    mib=$(( $(stat -c %s "$input") / 1048576 ))
-    printf '%-34s %6d KB\n' "Peak memory, $mib MiB file" "$kb"
-done
-
-cp crlf.txt y.txt
-read -r window plain percent < <(QT_QPA_PLATFORM=offscreen "$bin/bench/tidelin-bench-yield" y.txt "$runs" 2>/dev/null)
-printf '%-34s %6.3f s with the window, %6.3f s without: %s %%\n' "Yield hook, 256 MiB" "$window" "$plain" "$percent"
-rm -rf y; cp -a tree.master y
-read -r window plain percent < <(QT_QPA_PLATFORM=offscreen "$bin/bench/tidelin-bench-yield" "$work/y" "$runs" 2>/dev/null)
-printf '%-34s %6.3f s with the window, %6.3f s without: %s %%\n' "Window hooks, 10,000-file tree" "$window" "$plain" "$percent"
+cd "${places[0]}"
+if wants memory; then
+    echo "== Peak memory (maximum resident set) in ${places[0]}"
+    "$data" crlf $((1024 * 1024)) small.txt
+    "$data" crlf $((1024 * 1024 * 1024)) large.txt
+    peak "1 MiB file" --win-to-unix --file small.txt
+    peak "1 GiB file" --win-to-unix --file large.txt
+    rm -f small.txt large.txt
+    [ -d tree.master ] || "$data" tree tree.master
+    [ -d folder.master ] || "$data" folder folder.master
+    copy tree.master t; peak "Tree of 10,000 files" --win-to-unix --folder "$PWD/t"
+    copy folder.master t; peak "Folder of 100,000 files" --win-to-unix --folder "$PWD/t"
+    rm -rf t
+fi
+if wants yield; then
+    "$data" crlf $size y.txt
+    read -r window plain percent < <(QT_QPA_PLATFORM=offscreen "$bin/bench/tidelin-bench-yield" y.txt "$runs" 2>/dev/null)
+    printf '%-34s %6.3f s with the window, %6.3f s without: %s %%\n' "Yield hook, 256 MiB" "$window" "$plain" "$percent"
+    rm -f y.txt
+    [ -d tree.master ] || "$data" tree tree.master
+    copy tree.master y
+    read -r window plain percent < <(QT_QPA_PLATFORM=offscreen "$bin/bench/tidelin-bench-yield" "$PWD/y" "$runs" 2>/dev/null)
+    printf '%-34s %6.3f s with the window, %6.3f s without: %s %%\n' "Window hooks, 10,000-file tree" "$window" "$plain" "$percent"
+    rm -rf y
+fi

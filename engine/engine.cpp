@@ -22,8 +22,8 @@ const char* const WorkFileName = "k5ywhqx";
 Engine::Engine(EngineHost& host, MessageLog& log)
     : host_(host),
       log_(log),
-      input_(new std::uint8_t[ChunkSize]),
-      output_(new std::uint8_t[OutputBatch + 2 * ChunkSize + 1]) {}
+      input_(new std::uint8_t[ReadBlock]),
+      output_(new std::uint8_t[OutputBatch + 2 * ChunkSize + kernels::OutputSlack]) {}
 
 Engine::~Engine() = default;
 
@@ -54,7 +54,26 @@ void Engine::RemoveOwnWorkFile() noexcept {
     }
 }
 
+void Engine::StartBatching(PublishBatch::FailureReport failed) { batchFailed_ = std::move(failed); }
+
+void Engine::PublishWaiting() {
+    if (!batch_.Empty()) {
+        batch_.Publish(batchFailed_);
+    }
+}
+
+void Engine::FinishBatching() {
+    PublishWaiting();
+    batchFailed_ = nullptr;
+}
+
+void Engine::StopBatching() noexcept {
+    batch_.Drop();
+    batchFailed_ = nullptr;
+}
+
 void Engine::Unload() noexcept {
+    StopBatching();
     files_.CloseAll();
     RemoveOwnWorkFile();
 }
@@ -76,6 +95,7 @@ bool Engine::ConvertFile(const std::string& path, Direction direction) {
     // The state the content is read in: the source is replaced only while it still shows it.
     const fs::PathInfo before = fs::QueryPath(path);
     if (before.size > MaxFileSize || before.size < 0) {
+        PublishWaiting();
         log_.Append(TooLargeEntryPrefix + path);
         return false;
     }
@@ -95,6 +115,7 @@ bool Engine::ConvertFile(const std::string& path, Direction direction) {
     if (binary) {
         files_.CloseAll();
         RemoveOwnWorkFile();
+        PublishWaiting();
         log_.Append(BinaryEntryPrefix + path);
         log_.ApplyWidthRule(host_.MeasureTwips(path));
         return false;
@@ -144,6 +165,14 @@ void Engine::PutInPlace(const std::string& path, const fs::PathInfo& read) {
     if (unnamed) {
         fs::File& copy = files_.Get(OpenFileTable::Work);
         fs::KeepAttributes(copy, source, read);
+        if (batchFailed_) {
+            batch_.Add(path, read, std::move(copy));
+            files_.CloseAll();
+            if (batch_.Full()) {
+                PublishWaiting();
+            }
+            return;
+        }
         copy.Sync();
         files_.Close(OpenFileTable::Source);  // Windows renames over no open file
         fs::PublishOver(copy, std::string(), path, read);
@@ -178,7 +207,6 @@ bool Engine::CopyConverted(const fs::PathInfo& before, Direction direction, bool
         RaiseChangedWhileRead();
     }
     const std::int64_t size = before.size;
-    std::int64_t readPosition = 0;
     // Converted chunks gather in the output buffer and go to the work file in large writes.
     std::int64_t written = 0;  // bytes produced so far
     std::size_t gathered = 0;  // of which still in the buffer
@@ -200,21 +228,31 @@ bool Engine::CopyConverted(const fs::PathInfo& before, Direction direction, bool
             flush();
         }
     };
-    for (;;) {
-        const std::int64_t n = std::clamp<std::int64_t>(size - readPosition, 0, ChunkSize);
-        const std::size_t count = static_cast<std::size_t>(n);
-        if (source.ReadAt(input_.get(), count, readPosition) != count) {
-            RaiseChangedWhileRead();
+    // The source is read a block of whole chunks at a time; each chunk is then converted,
+    // tested and yielded for on its own, as if it had been read alone.
+    std::int64_t blockStart = 0;
+    std::int64_t blockEnd = 0;  // the source's bytes [blockStart, blockEnd) are in input_
+    for (std::int64_t position = 0;; position += ChunkSize) {
+        const std::int64_t n = std::clamp<std::int64_t>(size - position, 0, ChunkSize);
+        if (position + n > blockEnd) {
+            const auto want = static_cast<std::size_t>(std::min(size - position, ReadBlock));
+            if (source.ReadAt(input_.get(), want, position) != want) {
+                RaiseChangedWhileRead();
+            }
+            blockStart = position;
+            blockEnd = position + static_cast<std::int64_t>(want);
         }
-        if (testBinary && kernels::HasControlByte(input_.get(), count)) {
+        const std::uint8_t* chunk = input_.get() + (position - blockStart);
+        const auto count = static_cast<std::size_t>(n);
+        std::uint8_t* out = output_.get() + gathered;
+        const std::size_t converted = direction == Direction::WinToUnix
+                                          ? kernels::WinToUnix(chunk, count, out, pendingCr, testBinary)
+                                          : kernels::UnixToWin(chunk, count, out, testBinary);
+        if (converted == kernels::ControlByteFound) {
             return false;
         }
-        tested = readPosition + n;
-        std::uint8_t* out = output_.get() + gathered;
-        produced(direction == Direction::WinToUnix
-                     ? kernels::WinToUnix(input_.get(), count, out, pendingCr)
-                     : kernels::UnixToWin(input_.get(), count, out));
-        readPosition += ChunkSize;
+        tested = position + n;
+        produced(converted);
         host_.Yield();
         if (n != ChunkSize) {
             break;

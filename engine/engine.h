@@ -11,6 +11,7 @@
 #include "host.h"
 #include "message_log.h"
 #include "open_files.h"
+#include "publish_batch.h"
 
 namespace tidelin {
 
@@ -53,6 +54,17 @@ public:
     // that cannot be read is not binary.
     bool IsBinaryFile(const std::string& path);
 
+    // Folder walks: from StartBatching on, finished copies wait in a batch and replace their
+    // sources together (PublishBatch); `failed` reports each file that could not be replaced.
+    // The waiting copies are published before the engine appends an entry, and a walk calls
+    // PublishWaiting before it appends one, so the entries keep the walk's order.
+    // FinishBatching publishes the rest; StopBatching drops them (their sources stay as they
+    // were). A single-file conversion never waits.
+    void StartBatching(PublishBatch::FailureReport failed);
+    void PublishWaiting();
+    void FinishBatching();
+    void StopBatching() noexcept;
+
     void CloseAllFiles() noexcept { files_.CloseAll(); }
     OpenFileTable& Files() { return files_; }
     MessageLog& Log() { return log_; }
@@ -83,10 +95,14 @@ private:
     std::string workFile_;
     // The named work file this run created and has not removed yet (inode 0: none).
     fs::PathInfo ownWorkFile_;
+    PublishBatch batch_;
+    PublishBatch::FailureReport batchFailed_;  // empty while no walk batches
+    // The source is read in blocks of whole chunks (about 256 KiB: fewer, larger reads).
+    static constexpr std::int64_t ReadBlock = 4 * ChunkSize;
     // Converted output is written to the work file in batches of about this size.
     static constexpr std::size_t OutputBatch = 1 << 20;
-    // Chunk buffers, allocated once: a chunk in, and a batch plus up to twice a chunk (and a
-    // held CR) out.
+    // Buffers, allocated once: a block in, and a batch plus up to twice a chunk (with the
+    // kernels' slack) out.
     std::unique_ptr<std::uint8_t[]> input_;
     std::unique_ptr<std::uint8_t[]> output_;
 };

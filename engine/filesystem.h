@@ -101,6 +101,10 @@ public:
     void WriteAt(const void* buffer, std::size_t count, std::int64_t offset);
     // Flushes the file's content to the disk.
     void Sync();
+    // Flushes everything written to the file system that holds the file (this file's content,
+    // every other file's and their names) in one go. False where the system offers no such
+    // flush; raises when the flush fails.
+    bool SyncFileSystem();
     // Closes the file and reports a failure of the close itself.
     void Close();
     // Closes the file, ignoring any failure.

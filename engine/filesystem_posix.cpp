@@ -273,6 +273,17 @@ void File::Sync() {
     }
 }
 
+bool File::SyncFileSystem() {
+#if defined(__linux__)
+    if (::syncfs(fd_) != 0) {
+        RaiseSystemError(errno);
+    }
+    return true;
+#else
+    return false;
+#endif
+}
+
 void File::Close() {
     const int fd = fd_;
     fd_ = -1;

@@ -199,6 +199,10 @@ void File::Sync() {
     }
 }
 
+bool File::SyncFileSystem() {
+    return false;  // no flush of a whole volume for an ordinary user: each file is flushed
+}
+
 void File::Close() {
     const int fd = fd_;
     fd_ = -1;

@@ -43,6 +43,7 @@ void ConvertInWalk(Engine& engine, const std::string& folder, const std::string&
         }
     } catch (const EngineError& error) {
         engine.CloseAllFiles();
+        engine.PublishWaiting();
         LogFailure(engine, error, path);
     }
 }
@@ -96,6 +97,7 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, const std::str
         } catch (const EngineError& error) {
             // A folder that cannot be listed (no permission, a path too long to open) is one
             // entry; the walk goes on without what lies below it.
+            engine.PublishWaiting();
             LogFailure(engine, error, frame.path);
             return;
         }
@@ -103,6 +105,7 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, const std::str
             if (entry.isDirectory) {
                 frame.subfolders.push_back(std::move(entry.name));
             } else if (engine.Host().StopRequested()) {
+                engine.PublishWaiting();
                 engine.Log().Append(StoppedEntryPrefix + frame.path);
                 stopped = true;
                 return;
@@ -114,6 +117,15 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, const std::str
         stack.push_back(std::move(frame));
     };
 
+    // The files' new content is flushed to disk in batches, not one file at a time. Should
+    // the walk end abnormally, the waiting copies are dropped and their sources stay old.
+    engine.StartBatching([&engine](const std::string& path, const EngineError& error) {
+        LogFailure(engine, error, path);
+    });
+    struct StopBatching {
+        Engine& engine;
+        ~StopBatching() { engine.StopBatching(); }
+    } stopBatching{engine};
     enter(root);
     while (!stopped && !stack.empty()) {
         Frame& top = stack.back();
@@ -124,6 +136,7 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, const std::str
         std::string subfolder = fs::JoinPath(top.path, top.subfolders[top.next++]);
         enter(std::move(subfolder));
     }
+    engine.FinishBatching();
 }
 
 }  // namespace tidelin

@@ -13,18 +13,17 @@ namespace {
 const std::int64_t Chunk = Engine::ChunkSize;
 
 TEST_F(EngineTest, EveryByteValueInTheMiddleOfText) {
-    for (const bool reference : {false, true}) {
-        kernels::UseReferenceKernels(reference);
+    for (const kernels::Level level : {kernels::Level::Reference, kernels::Level::Sse2, kernels::Level::Avx2}) {
+        const kernels::LevelGuard guard(level);
         for (int value = 0; value < 256; ++value) {
             const std::string path = Path("v.txt");
             std::string content(300, 'a');
             content[150] = static_cast<char>(value);
             WriteFile(path, content);
             const bool expected = value <= 8 || value == 11 || value == 12 || (value >= 14 && value <= 31);
-            EXPECT_EQ(engine->IsBinaryFile(path), expected) << "value " << value;
+            EXPECT_EQ(engine->IsBinaryFile(path), expected) << "value " << value << " " << kernels::LevelName(level);
         }
     }
-    kernels::UseReferenceKernels(false);
     EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Source));
 }
 

@@ -59,12 +59,16 @@ std::vector<ConversionCase> ConversionCases() {
 
 void PrintTo(const ConversionCase& c, std::ostream* out) { *out << c.name; }
 
-class ConversionTableTest : public EngineTest,
-                            public ::testing::WithParamInterface<std::tuple<ConversionCase, bool>> {};
+class ConversionTableTest
+    : public EngineTest,
+      public ::testing::WithParamInterface<std::tuple<ConversionCase, kernels::Level>> {};
 
 TEST_P(ConversionTableTest, ConvertsByteForByteInBothDirections) {
-    const auto& [c, reference] = GetParam();
-    kernels::UseReferenceKernels(reference);
+    const auto& [c, level] = GetParam();
+    if (!kernels::LevelSupported(level)) {
+        GTEST_SKIP() << "this processor lacks " << kernels::LevelName(level);
+    }
+    const kernels::LevelGuard guard(level);
     host.skipBinary = false;
     const std::string path = Path("file.txt");
 
@@ -81,15 +85,16 @@ TEST_P(ConversionTableTest, ConvertsByteForByteInBothDirections) {
     EXPECT_EQ(ReadFile(path), c.unixToWin);
     EXPECT_TRUE(log.Entries().empty());
     EXPECT_FALSE(Exists(engine->WorkFile()));
-    kernels::UseReferenceKernels(false);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ConversionTableTest,
-                         ::testing::Combine(::testing::ValuesIn(ConversionCases()), ::testing::Bool()),
+                         ::testing::Combine(::testing::ValuesIn(ConversionCases()),
+                                            ::testing::Values(kernels::Level::Reference, kernels::Level::Sse2,
+                                                              kernels::Level::Avx2)),
                          [](const auto& info) {
                              std::string name = std::get<0>(info.param).name;
                              std::erase(name, ' ');
-                             return name + (std::get<1>(info.param) ? "_Reference" : "_Fast");
+                             return name + "_" + kernels::LevelName(std::get<1>(info.param));
                          });
 
 TEST_F(EngineTest, SeveralChunksWithPairsOnEveryBoundary) {

@@ -1,9 +1,15 @@
 // The headless driver, run as a separate process.
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
+#include <thread>
 #include <utility>
 
 #include "filesystem.h"
@@ -194,6 +200,67 @@ TEST_F(ConvertToolTest, RunsBesideTheWindow) {
     const ToolResult result = Run({"--win-to-unix", "--file", path});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(ReadFile(path), "a\n");
+}
+
+// A folder walk killed at any moment leaves every file with its old or its new content; once a
+// later walk has run, nothing of the program's own is left beside them.
+TEST_F(ConvertToolTest, WalkKilledAtAnyMomentLeavesEveryFileOldOrNew) {
+    const std::string tree = Path("tree");
+    const std::string oldContent = "one\r\ntwo\r\n";
+    const std::string newContent = "one\ntwo\n";
+    std::vector<std::string> files;
+    for (int folder = 0; folder < 8; ++folder) {
+        std::filesystem::create_directories(tree + "/d" + std::to_string(folder));
+        for (int file = 0; file < 60; ++file) {
+            files.push_back(tree + "/d" + std::to_string(folder) + "/f" + std::to_string(file));
+        }
+    }
+    const auto reset = [&] {
+        for (const std::string& file : files) {
+            WriteFile(file, oldContent);
+        }
+    };
+    // The number of files converted; every file is old or new, and beside them stand only
+    // copies of the program's own that a later walk removes.
+    const auto check = [&](bool finished) {
+        int converted = 0;
+        for (const std::string& file : files) {
+            const std::string content = ReadFile(file);
+            EXPECT_TRUE(content == oldContent || content == newContent) << file;
+            converted += content == newContent;
+        }
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(tree)) {
+            const std::string name = entry.path().filename();
+            const bool own = (name[0] == 'd' && entry.is_directory()) || (name[0] == 'f' && entry.is_regular_file());
+            EXPECT_TRUE(own || (!finished && fs::IsCopyName(name))) << entry.path();
+        }
+        return converted;
+    };
+    reset();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Run({"--win-to-unix", "--folder", tree}).status, 0);
+    const auto walkTime = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(check(true), static_cast<int>(files.size()));
+
+    std::mt19937 random(1207);
+    for (int round = 0; round < 6; ++round) {
+        reset();
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::freopen("/dev/null", "w", stdout);
+            ::execl(TIDELIN_CONVERT_TOOL, TIDELIN_CONVERT_TOOL, "--win-to-unix", "--folder", tree.c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        std::this_thread::sleep_for(walkTime * std::uniform_real_distribution<double>(0, 1)(random));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        check(false);
+    }
+    EXPECT_EQ(Run({"--win-to-unix", "--folder", tree}).status, 0);
+    EXPECT_EQ(check(true), static_cast<int>(files.size()));
 }
 
 }  // namespace

@@ -114,16 +114,28 @@ TEST_F(FolderWalkTest, WalkModesAreComparedExactly) {
 
 TEST_F(FolderWalkTest, AFailureNeitherStopsTheWalkNorLeavesFilesOpen) {
     Make("1.txt", "1\r\n");
+    // Changed by another program while its converted copy waits to replace it.
+    const std::string changed = Make("1b.txt", "1b\r\n");
     Make("2.txt", "2\r\n", 0444);
+    Make("2b.bin", std::string("\0\r\n", 3));
     Make("3.txt", "3\r\n");
     Make("later/4.txt", "4\r\n", 0444);
     Make("later/5.txt", "5\r\n");
     Make(".hidden-folder/6.txt", "6\r\n");
     Make(".hidden-file", "7\r\n");
+    const BeforePublish change([&](const std::string& target) {
+        if (target == changed) {
+            WriteFile(changed, "other\r\n");
+        }
+    });
     ConvertFolderTree(*engine, tree_, "Win-Unix");
+    // The entries come in the walk's order, whenever each file's failure showed.
     EXPECT_EQ(log.Entries(), (std::vector<std::string>{Protected + tree_ + "/.hidden-file",
+                                                       "!_ Ошибка 57 Файл изменился во время чтения. - " + changed,
                                                        Protected + tree_ + "/2.txt",
+                                                       "!_  Бинарный файл: " + tree_ + "/2b.bin",
                                                        Protected + tree_ + "/later/4.txt"}));
+    EXPECT_EQ(ReadFile(changed), "other\r\n");
     for (const char* name : {"1.txt", "3.txt", "later/5.txt", ".hidden-folder/6.txt"}) {
         EXPECT_EQ(ReadFile(tree_ + "/" + name).back(), '\n') << name;
         EXPECT_EQ(ReadFile(tree_ + "/" + name).size(), 2u) << name;
@@ -131,6 +143,18 @@ TEST_F(FolderWalkTest, AFailureNeitherStopsTheWalkNorLeavesFilesOpen) {
     EXPECT_EQ(ReadFile(tree_ + "/2.txt"), "2\r\n");
     EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Source));
     EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Work));
+}
+
+TEST_F(FolderWalkTest, AStoppedWalkHasReplacedTheFilesBeforeTheStopAndNoOther) {
+    for (const char* name : {"1.txt", "2.txt", "3.txt"}) {
+        Make(name, "x\r\n");
+    }
+    host.stopAfterFiles = 2;
+    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_  Остановлено пользователем: " + tree_});
+    EXPECT_EQ(ReadFile(tree_ + "/1.txt"), "x\n");
+    EXPECT_EQ(ReadFile(tree_ + "/2.txt"), "x\n");
+    EXPECT_EQ(ReadFile(tree_ + "/3.txt"), "x\r\n");
 }
 
 TEST_F(FolderWalkTest, EachFileIsConvertedExactlyOnce) {

@@ -1,7 +1,11 @@
-// The fast kernels against their plain references, on random content across chunk
-// boundaries, and the binary test's choice of byte values.
+// Every kernel level against the reference, on random content across chunk boundaries and
+// vector widths, the binary test's choice of byte values, and which level is running.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -13,89 +17,156 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Random content rich in CR, LF and control bytes.
-Bytes RandomBytes(std::mt19937& random, std::size_t size) {
-    static const std::uint8_t alphabet[] = {CR, LF, CR, LF, 'a', ' ', 0, 9, 31, 32, 127, 200};
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 1);
-    std::uniform_int_distribution<int> any(0, 255);
-    Bytes bytes(size);
-    for (auto& b : bytes) {
-        b = random() % 4 == 0 ? static_cast<std::uint8_t>(any(random)) : alphabet[pick(random)];
-    }
-    return bytes;
-}
+constexpr Level FastLevels[] = {Level::Sse2, Level::Avx2};
 
-// Runs a Windows-to-Unix kernel over `input` cut into chunks of `chunk` bytes, as the engine
-// does, flushing a held CR at the end.
-template <typename Kernel>
-Bytes WinToUnixInChunks(const Bytes& input, std::size_t chunk, Kernel kernel) {
-    Bytes output;
-    Bytes buffer(chunk + 1);
+// What one level makes of an input: both directions cut into chunks as the engine cuts them,
+// with and without the control-byte test, and the test alone.
+struct Results {
+    Bytes winToUnix;
+    Bytes unixToWin;
+    bool winToUnixFoundControl = false;
+    bool unixToWinFoundControl = false;
+    bool hasControlByte = false;
+
+    bool operator==(const Results&) const = default;
+};
+
+// Runs the level over `input` cut into chunks of `chunk` bytes, each copied to a buffer of its
+// exact size at `offset` bytes past an aligned start (so that reading past the chunk shows in a
+// sanitizer build).
+Results RunLevel(Level level, const Bytes& input, std::size_t chunk, std::size_t offset, bool testControl) {
+    const LevelGuard guard(level);
+    Results results;
     bool pending = false;
-    for (std::size_t at = 0; at < input.size() || at == 0; at += chunk) {
+    for (std::size_t at = 0;; at += chunk) {
         const std::size_t n = std::min(chunk, input.size() - std::min(at, input.size()));
-        const std::size_t got = kernel(input.data() + at, n, buffer.data(), pending);
-        output.insert(output.end(), buffer.begin(), buffer.begin() + static_cast<long>(got));
+        const auto in = std::make_unique<std::uint8_t[]>(n + offset);
+        std::copy_n(input.begin() + static_cast<long>(std::min(at, input.size())), n, in.get() + offset);
+        Bytes out(2 * n + OutputSlack);
+        const std::uint8_t* chunkStart = in.get() + offset;
+        // A direction stops at its first control byte, as the engine does.
+        if (!results.winToUnixFoundControl) {
+            const std::size_t w = WinToUnix(chunkStart, n, out.data(), pending, testControl);
+            results.winToUnixFoundControl = w == ControlByteFound;
+            if (w != ControlByteFound) {
+                results.winToUnix.insert(results.winToUnix.end(), out.begin(), out.begin() + static_cast<long>(w));
+            }
+        }
+        if (!results.unixToWinFoundControl) {
+            const std::size_t u = UnixToWin(chunkStart, n, out.data(), testControl);
+            results.unixToWinFoundControl = u == ControlByteFound;
+            if (u != ControlByteFound) {
+                results.unixToWin.insert(results.unixToWin.end(), out.begin(), out.begin() + static_cast<long>(u));
+            }
+        }
+        results.hasControlByte |= HasControlByte(chunkStart, n);
         if (n < chunk) {
             break;
         }
     }
-    if (pending) {
-        output.push_back(CR);
+    if (pending && !results.winToUnixFoundControl) {
+        results.winToUnix.push_back(CR);
     }
-    return output;
+    return results;
 }
 
-TEST(KernelsTest, FastKernelsMatchReferencesOnRandomContent) {
+// Text dense in CR and LF, or with a line break now and then; with a control byte in some
+// inputs and any byte value in others.
+Bytes RandomBytes(std::mt19937& random, std::size_t size) {
+    static const std::uint8_t alphabet[] = {CR, LF, CR, LF, 'a', ' ', 9, 32, 127, 200, 255};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 1);
+    const int kind = static_cast<int>(random() % 3);
+    const bool sparse = random() % 2 == 0;
+    Bytes bytes(size);
+    for (auto& b : bytes) {
+        b = kind == 2 && random() % 4 == 0 ? static_cast<std::uint8_t>(random()) : alphabet[pick(random)];
+        if (sparse && (b == CR || b == LF) && random() % 16 != 0) {
+            b = 'a';
+        }
+    }
+    if (kind == 1 && size > 0) {
+        bytes[random() % size] = static_cast<std::uint8_t>(random() % 32);
+    }
+    return bytes;
+}
+
+TEST(KernelsTest, EveryLevelMatchesTheReferenceOnRandomContent) {
     std::mt19937 random(20261207);
-    const std::size_t chunks[] = {1, 2, 3, 15, 16, 17, 63, 64, 65, 1000, Engine::ChunkSize};
-    for (int round = 0; round < 400; ++round) {
-        const std::size_t chunk = chunks[static_cast<std::size_t>(round) % std::size(chunks)];
-        const std::size_t size = std::uniform_int_distribution<std::size_t>(0, 3 * chunk + 70)(random);
-        const Bytes input = RandomBytes(random, size);
-
-        EXPECT_EQ(WinToUnixInChunks(input, chunk, WinToUnix),
-                  WinToUnixInChunks(input, chunk, WinToUnixReference))
-            << "chunk " << chunk << " size " << size;
-        // The chunking must not change the Windows-to-Unix result.
-        EXPECT_EQ(WinToUnixInChunks(input, chunk, WinToUnix),
-                  WinToUnixInChunks(input, input.size() + 1, WinToUnixReference));
-
-        Bytes fast(2 * size + 1);
-        Bytes reference(2 * size + 1);
-        const std::size_t fastSize = UnixToWin(input.data(), size, fast.data());
-        const std::size_t referenceSize = UnixToWinReference(input.data(), size, reference.data());
-        ASSERT_EQ(fastSize, referenceSize);
-        EXPECT_TRUE(std::equal(fast.begin(), fast.begin() + static_cast<long>(fastSize), reference.begin()));
-
-        EXPECT_EQ(HasControlByte(input.data(), size), HasControlByteReference(input.data(), size));
-    }
-}
-
-TEST(KernelsTest, ControlByteFoundAtEveryOffsetAroundVectorWidths) {
-    for (std::size_t size = 1; size <= 200; ++size) {
-        for (const std::size_t at : {std::size_t{0}, size / 2, size - 1}) {
-            Bytes bytes(size, 'x');
-            bytes[at] = 27;
-            EXPECT_TRUE(HasControlByte(bytes.data(), size)) << size << " " << at;
-            bytes[at] = LF;
-            EXPECT_FALSE(HasControlByte(bytes.data(), size)) << size << " " << at;
+    const std::size_t chunks[] = {1, 2, 3, 15, 16, 17, 31, 32, 33, 63, 64, 65, 1000, Engine::ChunkSize};
+    for (const Level level : FastLevels) {
+        if (!LevelSupported(level)) {
+            continue;
+        }
+        for (int round = 0; round < 600; ++round) {
+            const std::size_t chunk = chunks[static_cast<std::size_t>(round) % std::size(chunks)];
+            const std::size_t size =
+                std::uniform_int_distribution<std::size_t>(0, std::min<std::size_t>(3 * chunk + 70, 150000))(random);
+            const Bytes input = RandomBytes(random, size);
+            const std::size_t offset = random() % 32;
+            const bool testControl = round % 2 == 0;
+            const Results expected = RunLevel(Level::Reference, input, chunk, 0, testControl);
+            EXPECT_TRUE(RunLevel(level, input, chunk, offset, testControl) == expected)
+                << LevelName(level) << ": chunk " << chunk << " size " << size << " offset " << offset;
+            // The chunking must not change the Windows-to-Unix result.
+            if (!testControl) {
+                EXPECT_EQ(expected.winToUnix, RunLevel(Level::Reference, input, size + 1, 0, false).winToUnix);
+            }
         }
     }
 }
 
-TEST(KernelsTest, TestedValuesAreExactlyTheControlBytesBesideTabLfAndCr) {
-    for (const bool reference : {false, true}) {
+TEST(KernelsTest, TestedValuesAreExactlyTheControlBytesBesideTabLfAndCrAtEveryOffset) {
+    for (const Level level : {Level::Reference, Level::Sse2, Level::Avx2}) {
+        if (!LevelSupported(level)) {
+            continue;
+        }
         for (int value = 0; value < 256; ++value) {
-            Bytes bytes(100, ' ');
-            bytes[70] = static_cast<std::uint8_t>(value);
             const bool expected = value < 32 && value != 9 && value != 10 && value != 13;
-            const bool found = reference ? HasControlByteReference(bytes.data(), bytes.size())
-                                         : HasControlByte(bytes.data(), bytes.size());
-            EXPECT_EQ(found, expected) << "value " << value << (reference ? " reference" : " fast");
+            for (const std::size_t size : {1, 31, 64, 65, 100, 200}) {
+                for (const std::size_t at : {std::size_t{0}, size / 2, size - 1}) {
+                    Bytes bytes(size, 'x');
+                    bytes[at] = static_cast<std::uint8_t>(value);
+                    const Results results = RunLevel(level, bytes, size, 0, true);
+                    EXPECT_EQ(results.hasControlByte, expected) << LevelName(level) << " " << value << " " << at;
+                    EXPECT_EQ(results.winToUnixFoundControl, expected) << LevelName(level) << " " << value;
+                    EXPECT_EQ(results.unixToWinFoundControl, expected) << LevelName(level) << " " << value;
+                }
+            }
         }
     }
 }
+
+// Proves which level the run uses: the one TIDELIN_KERNELS names, or the best one when it is
+// unset. The suite's reruns per level rely on this check and on every test that changes the
+// level putting the previous one back (checked once more when the run ends).
+TEST(KernelsTest, TheLevelAskedForIsTheOneRunning) {
+    const char* asked = std::getenv("TIDELIN_KERNELS");
+    std::cout << "kernels: " << LevelName(ActiveLevel()) << "\n";
+    if (asked == nullptr || asked[0] == '\0') {
+        const Level best = LevelSupported(Level::Avx2) ? Level::Avx2 : Level::Sse2;
+        EXPECT_EQ(ActiveLevel(), LevelSupported(best) ? best : Level::Reference);
+        return;
+    }
+    for (const Level level : {Level::Reference, Level::Sse2, Level::Avx2}) {
+        if (std::strcmp(asked, LevelName(level)) == 0) {
+            if (!LevelSupported(level)) {
+                GTEST_SKIP() << "this processor lacks " << asked;
+            }
+            EXPECT_EQ(ActiveLevel(), level);
+            return;
+        }
+    }
+    ADD_FAILURE() << "TIDELIN_KERNELS names no level: " << asked;
+}
+
+class LevelKeptToTheEnd : public ::testing::Environment {
+public:
+    void TearDown() override {
+        EXPECT_EQ(LevelName(ActiveLevel()), std::string(LevelName(LevelFromEnvironment())))
+            << "a test changed the kernel level and did not restore it";
+    }
+};
+[[maybe_unused]] const auto* const levelKept = ::testing::AddGlobalTestEnvironment(new LevelKeptToTheEnd);
 
 }  // namespace
 }  // namespace tidelin::kernels

@@ -25,8 +25,14 @@ public:
         return static_cast<float>(text.size()) * 100.0f;
     };
 
+    // A walk is asked to stop before this many files (never while negative).
+    int stopAfterFiles = -1;
+    int filesDone = 0;
+
     bool SkipBinary() override { return skipBinary; }
     float MeasureTwips(const std::string& text) override { return measure(text); }
+    void FileDone() override { ++filesDone; }
+    bool StopRequested() override { return stopAfterFiles >= 0 && filesDone >= stopAfterFiles; }
     void Yield() override {
         ++yields;
         if (onYield) {
