@@ -71,9 +71,16 @@ public:
     File() = default;
     // Takes over an open descriptor (or -1, for a closed File).
     explicit File(int fd) : fd_(fd) {}
-    ~File();
-    File(File&& other) noexcept;
-    File& operator=(File&& other) noexcept;
+    ~File() { CloseQuietly(); }
+    File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    File& operator=(File&& other) noexcept {
+        if (this != &other) {
+            CloseQuietly();
+            fd_ = other.fd_;
+            other.fd_ = -1;
+        }
+        return *this;
+    }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 

@@ -160,19 +160,6 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + PathSeparator + name;
 }
 
-File::~File() { CloseQuietly(); }
-
-File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        CloseQuietly();
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
 File File::OpenForReading(const std::string& path) {
     // Looking first keeps devices and FIFOs from being opened at all; the check on the
     // opened descriptor below closes the gap between the look and the open.

@@ -28,6 +28,14 @@ namespace {
 // open without sharing.
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// The position of a read or write at byte `at` of the file.
+OVERLAPPED PositionAt(std::uint64_t at) {
+    OVERLAPPED position{};
+    position.Offset = static_cast<DWORD>(at);
+    position.OffsetHigh = static_cast<DWORD>(at >> 32);
+    return position;
+}
+
 [[noreturn]] void RaiseNotRegular(EntryKind kind) {
     if (kind == EntryKind::Directory) {
         throw EngineError(err::PathFileAccess, "Это папка, а не файл.");
@@ -83,19 +91,6 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
         return folder + name;
     }
     return folder + PathSeparator + name;
-}
-
-File::~File() { CloseQuietly(); }
-
-File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        CloseQuietly();
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
 }
 
 File File::OpenForReading(const std::string& path) {
@@ -156,10 +151,7 @@ std::size_t File::ReadAt(void* buffer, std::size_t count, std::int64_t offset) {
     auto* out = static_cast<char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-        const std::uint64_t at = static_cast<std::uint64_t>(offset) + done;
-        OVERLAPPED position{};
-        position.Offset = static_cast<DWORD>(at);
-        position.OffsetHigh = static_cast<DWORD>(at >> 32);
+        OVERLAPPED position = PositionAt(static_cast<std::uint64_t>(offset) + done);
         const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
         DWORD got = 0;
         if (!::ReadFile(HandleOf(fd_), out + done, wanted, &got, &position)) {
@@ -180,10 +172,7 @@ void File::WriteAt(const void* buffer, std::size_t count, std::int64_t offset) {
     const auto* in = static_cast<const char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-        const std::uint64_t at = static_cast<std::uint64_t>(offset) + done;
-        OVERLAPPED position{};
-        position.Offset = static_cast<DWORD>(at);
-        position.OffsetHigh = static_cast<DWORD>(at >> 32);
+        OVERLAPPED position = PositionAt(static_cast<std::uint64_t>(offset) + done);
         const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
         DWORD put = 0;
         if (!::WriteFile(HandleOf(fd_), in + done, wanted, &put, &position)) {

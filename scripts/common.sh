@@ -48,3 +48,25 @@ configure_and_build() {
     cmake -S "$TIDELIN_ROOT" -B "$TIDELIN_BUILD" -G Ninja "$@"
     cmake --build "$TIDELIN_BUILD" --parallel "$(nproc)"
 }
+
+# Shared by the Windows scripts: the cross toolchain, Wine's programs, and a step marker that
+# says how long the run has taken so far.
+TOOLCHAIN="$TIDELIN_ROOT/cmake/mingw-w64-x86_64.cmake"
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+windows_step() { echo "== $1 (after ${SECONDS} s)"; }
+
+# wine_environment FOLDER: a Wine prefix of this user's own in FOLDER. Wine keeps its server's
+# socket in TMPDIR and menu entries in HOME: both stay in FOLDER too, so that a run leaves
+# nothing in the user's home or temporary folder.
+wine_environment() {
+    export WINEPREFIX="$1/wine-prefix-$(id -u)"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
+    export HOME="$1/wine-home-$(id -u)"
+    export TMPDIR="$HOME/tmp"
+    mkdir -p "$TMPDIR"
+    # Wine spells Windows names in Linux file names in the locale's encoding: only UTF-8 holds
+    # every name Windows can hold.
+    export LC_ALL=C.UTF-8
+}

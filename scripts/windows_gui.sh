@@ -11,17 +11,13 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 WINDOWS_BUILD="${TIDELIN_WINDOWS_BUILD:-$TIDELIN_ROOT/build-windows}/gui"
-TOOLCHAIN="$TIDELIN_ROOT/cmake/mingw-w64-x86_64.cmake"
-step() { echo "== $1 (after ${SECONDS} s)"; }
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
 
 if ! install_missing cmake ninja-build "${WINDOWS_GUI_PACKAGES[@]}"; then
     echo "windows_gui: the cross compiler, Wine or Xvfb are missing and cannot be installed; skipped." >&2
     exit 77
 fi
 
-step "Building the Windows window and its checks"
+windows_step "Building the Windows window and its checks"
 cmake -S "$TIDELIN_ROOT" -B "$WINDOWS_BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
     -DTIDELIN_ENGINE_ONLY=ON -DTIDELIN_BUILD_TESTS=OFF -DTIDELIN_WIN32_WINDOW=ON >/dev/null
 cmake --build "$WINDOWS_BUILD" --parallel "$(nproc)"
@@ -29,15 +25,7 @@ BIN="$WINDOWS_BUILD/bin"
 
 # A Wine prefix of its own (the engine run's prefix may be in use at the same time), its
 # server socket, home and temporary files all inside the build folder.
-export WINEPREFIX="$WINDOWS_BUILD/wine-prefix-$(id -u)"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
-export HOME="$WINDOWS_BUILD/wine-home-$(id -u)"
-export TMPDIR="$HOME/tmp"
-mkdir -p "$TMPDIR"
-# Wine spells Windows names in Linux file names in the locale's encoding: only UTF-8 holds
-# every name Windows can hold (the checks use Cyrillic ones).
-export LC_ALL=C.UTF-8
+wine_environment "$WINDOWS_BUILD"
 unset WAYLAND_DISPLAY
 
 # A private display; Wine draws the windows in a desktop of its own there, with Windows frames.
@@ -52,7 +40,7 @@ done
 export DISPLAY=":$(cat "$TMPDIR/display")"
 
 if [ ! -d "$WINEPREFIX" ]; then
-    step "Making the Wine prefix"
+    windows_step "Making the Wine prefix"
     "$WINE" wineboot --init >/dev/null 2>&1
     "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
     "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
@@ -67,13 +55,13 @@ ln -sfn "$CHECKS" "$WINEPREFIX/dosdevices/t:"
 export TIDELIN_GUI_ROOT='T:'
 
 for run in $(seq "${TIDELIN_GUI_REPEAT:-1}"); do
-    step "Window checks under Wine, run $run"
+    windows_step "Window checks under Wine, run $run"
     "$WINE" "$BIN/tidelin_gui_checks.exe" "$@" 2>&1 | grep -v '^wine: Read access denied'
 done
 
 if [ $# -eq 0 ]; then
     # The layout follows the display's real DPI: once more at 150 %.
-    step "Start-up layout at 144 DPI"
+    windows_step "Start-up layout at 144 DPI"
     FONTS='HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'
     "$WINE" reg add "$FONTS" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
     "$WINESERVER" -w
@@ -83,15 +71,15 @@ if [ $# -eq 0 ]; then
     "$WINESERVER" -w
     [ "$status" -eq 0 ] || exit "$status"
 
-    step "The zip and the installer"
+    windows_step "The zip and the installer"
     bash "$TIDELIN_ROOT/tests/windows_gui/package_check.sh" "$BIN" "$WINDOWS_BUILD/package"
 fi
 
 if [ -n "${TIDELIN_GUI_SCREENSHOT:-}" ]; then
-    step "Screenshot"
+    windows_step "Screenshot"
     install_missing imagemagick
     "$WINE" "$BIN/tidelin.exe" &
     sleep 3  # a picture for people, not a check: the window has long been drawn by then
     import -window root "$TIDELIN_GUI_SCREENSHOT"
 fi
-step "Windows window checks done"
+windows_step "Windows window checks done"

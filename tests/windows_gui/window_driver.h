@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "wide.h"
+
 namespace tidelin::gui_test {
 
 // A failed check: the test run reports it and stops the case.
@@ -17,7 +19,7 @@ struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-std::string Utf8(const std::wstring& text);
+using win32::Utf8;
 void Check(bool condition, const std::string& what);
 void CheckEqual(const std::wstring& actual, const std::wstring& expected, const std::string& what);
 
