@@ -21,9 +21,9 @@ namespace {
 double Seconds(tidelin::Engine& engine, const std::string& path) {
     const bool tree = std::filesystem::is_directory(path);
     const auto start = std::chrono::steady_clock::now();
-    tree ? tidelin::ConvertFolderTree(engine, path, "Win-Unix") : (void)engine.ConvertWinToUnix(path);
+    tree ? tidelin::ConvertFolderTree(engine, path, tidelin::Direction::WinToUnix) : (void)engine.ConvertWinToUnix(path);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    tree ? tidelin::ConvertFolderTree(engine, path, "Unix-Win") : (void)engine.ConvertUnixToWin(path);
+    tree ? tidelin::ConvertFolderTree(engine, path, tidelin::Direction::UnixToWin) : (void)engine.ConvertUnixToWin(path);
     return took.count();
 }
 

@@ -79,14 +79,14 @@ void Engine::Unload() noexcept {
 }
 
 bool Engine::ConvertWinToUnix(const std::string& path) {
-    return ConvertFile(path, Direction::WinToUnix);
+    return Convert(path, Direction::WinToUnix);
 }
 
 bool Engine::ConvertUnixToWin(const std::string& path) {
-    return ConvertFile(path, Direction::UnixToWin);
+    return Convert(path, Direction::UnixToWin);
 }
 
-bool Engine::ConvertFile(const std::string& path, Direction direction) {
+bool Engine::Convert(const std::string& path, Direction direction) {
     // With skipping on, the binary test runs on each chunk as it is read for the conversion,
     // so the file is read once. The answer is the same as testing the whole file first: a
     // file with a control byte anywhere is skipped, and the source is never touched before

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "direction.h"
 #include "filesystem.h"
 #include "host.h"
 #include "message_log.h"
@@ -49,6 +50,7 @@ public:
     // raised; the files they leave open are closed by the caller (CloseAllFiles).
     bool ConvertWinToUnix(const std::string& path);
     bool ConvertUnixToWin(const std::string& path);
+    bool Convert(const std::string& path, Direction direction);
 
     // Whether the file holds a control byte other than TAB, LF and CR. Never raises: a file
     // that cannot be read is not binary.
@@ -71,8 +73,6 @@ public:
     EngineHost& Host() { return host_; }
 
 private:
-    enum class Direction { WinToUnix, UnixToWin };
-    bool ConvertFile(const std::string& path, Direction direction);
     // The file the conversion writes into: unnamed beside the source, given the source's owner
     // before anything is written; or, where that folder offers none, the named work file.
     fs::File CreateCopy(const std::string& path, const fs::PathInfo& keep);

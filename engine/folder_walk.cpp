@@ -27,7 +27,7 @@ void LogFailure(Engine& engine, const EngineError& error, const std::string& pat
 
 // Converts one file of the walk; a failure becomes an error entry and the walk goes on.
 void ConvertInWalk(Engine& engine, const std::string& folder, const std::string& name,
-                   const std::string& walkMode) {
+                   Direction direction) {
     const std::string path = fs::JoinPath(folder, name);
     if (fs::IsCopyName(name)) {
         // The program's own copy beside a source: a crashed run's is removed, another running
@@ -36,16 +36,27 @@ void ConvertInWalk(Engine& engine, const std::string& folder, const std::string&
         return;
     }
     try {
-        if (walkMode == "Win-Unix") {
-            engine.ConvertWinToUnix(path);
-        } else if (walkMode == "Unix-Win") {
-            engine.ConvertUnixToWin(path);
-        }
+        engine.Convert(path, direction);
     } catch (const EngineError& error) {
         engine.CloseAllFiles();
         engine.PublishWaiting();
         LogFailure(engine, error, path);
     }
+}
+
+// "/" (any number of them), or on Windows a drive root such as "E:" or "E:\\".
+bool IsRootFolder(const std::string& folder) {
+    if (folder.empty()) {
+        return false;
+    }
+    if (folder.find_first_not_of(fs::PathSeparator) == std::string::npos) {
+        return true;
+    }
+    std::string rest = folder;
+    if (rest.back() == fs::PathSeparator) {
+        rest.pop_back();
+    }
+    return fs::PathSeparator == '\\' && rest.size() == 2 && rest[1] == ':';
 }
 
 }  // namespace
@@ -65,9 +76,13 @@ std::string NormaliseWalkFolder(const std::string& folder) {
     return path;
 }
 
-void ConvertFolderTree(Engine& engine, const std::string& folder, const std::string& walkMode) {
+void ConvertFolderTree(Engine& engine, const std::string& folder, Direction direction) {
     const std::string root = NormaliseWalkFolder(folder);
     if (root.empty()) {
+        // A root is never walked; saying so keeps the finish from looking clean.
+        if (IsRootFolder(folder)) {
+            engine.Log().Append(RootFolderEntryPrefix + folder);
+        }
         return;
     }
     try {
@@ -110,7 +125,7 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, const std::str
                 stopped = true;
                 return;
             } else {
-                ConvertInWalk(engine, frame.path, entry.name, walkMode);
+                ConvertInWalk(engine, frame.path, entry.name, direction);
                 engine.Host().FileDone();
             }
         }

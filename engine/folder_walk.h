@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "direction.h"
+
 namespace tidelin {
 
 class Engine;
@@ -11,13 +13,15 @@ class Engine;
 // The start of the entry the walk logs for a file that failed: then the error's number and
 // description, " - " and the file's path.
 inline constexpr char WalkErrorEntryPrefix[] = "!_ Ошибка ";
+// The entry for a chosen root folder, which is never walked; the folder follows it.
+inline constexpr char RootFolderEntryPrefix[] = "!_  Корневая папка не конвертируется: ";
 
 // Converts every file of `folder` and of all its subfolders, depth-first, a folder's files
-// before its subfolders, in byte order of the names. `walkMode` is "Win-Unix" or "Unix-Win";
-// any other mode converts nothing. A file that fails is logged as an error entry and the walk
+// before its subfolders, in byte order of the names. A file that fails is logged as an error entry and the walk
 // goes on; nothing reaches the caller. Between two files the host may end the walk
 // (EngineHost::StopRequested); it then logs one entry naming the folder it was in.
-void ConvertFolderTree(Engine& engine, const std::string& folder, const std::string& walkMode);
+// A root folder (on Windows a drive root) is never walked: it gets one entry.
+void ConvertFolderTree(Engine& engine, const std::string& folder, Direction direction);
 
 // The chosen folder as the walk uses it: exactly as chosen (a name may end in a blank), with
 // one trailing separator ("/", on Windows "\") removed. Empty when there is nothing to walk:

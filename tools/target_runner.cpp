@@ -54,7 +54,7 @@ bool TargetRunner::ConvertFolder(const std::string& path) {
     log.ResetMaxEntryWidth();
     log.Clear();
     try {
-        ConvertFolderTree(engine_, folder, winToUnix_ ? "Win-Unix" : "Unix-Win");
+        ConvertFolderTree(engine_, folder, winToUnix_ ? Direction::WinToUnix : Direction::UnixToWin);
     } catch (const EngineError& error) {
         engine_.CloseAllFiles();
         Report(folder, "Error " + std::to_string(error.Number()) + ' ' + error.Description());

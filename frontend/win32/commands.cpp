@@ -97,19 +97,12 @@ bool Form1::ConfirmFolderConversion(const std::wstring& folder, const std::wstri
         return false;
     }
     log_.Clear();
-    std::string walkMode;
-    if (sourceKeyword == L"Windows") {
-        walkMode = "Win-Unix";
-    } else if (sourceKeyword == L"Unix") {
-        walkMode = "Unix-Win";
-    } else {
-        return false;
-    }
+    const Direction direction = sourceKeyword == L"Windows" ? Direction::WinToUnix : Direction::UnixToWin;
     const std::string path = Utf8(folder);
     if (!fs::EntryExists(path)) {
         return false;
     }
-    WalkWithProgress([&] { ConvertFolderTree(engine_, path, walkMode); });
+    WalkWithProgress([&] { ConvertFolderTree(engine_, path, direction); });
     return true;
 }
 

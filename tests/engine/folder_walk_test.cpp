@@ -59,7 +59,7 @@ TEST_F(FolderWalkTest, FilesBeforeSubfoldersDepthFirstInByteOrder) {
     for (const char* name : {"y/d.txt", "x/z/e.txt", "b.txt", "x/c.txt", "a.txt"}) {
         Make(name, "1\r\n", 0444);
     }
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     std::vector<std::string> expected;
     for (const char* name : {"a.txt", "b.txt", "x/c.txt", "x/z/e.txt", "y/d.txt"}) {
         expected.push_back(Protected + tree_ + "/" + name);
@@ -73,7 +73,7 @@ TEST_F(FolderWalkTest, SpellingsOfTheSameFolderWalkIdentically) {
     for (const std::string& spelling : {tree_, tree_ + "/"}) {
         log.Clear();
         Make("sub/b.txt", "b\r\n");
-        ConvertFolderTree(*engine, spelling, "Win-Unix");
+        ConvertFolderTree(*engine, spelling, Direction::WinToUnix);
         EXPECT_EQ(log.Entries(), std::vector<std::string>{Protected + tree_ + "/a.txt"}) << spelling;
         EXPECT_EQ(ReadFile(tree_ + "/sub/b.txt"), "b\n") << spelling;
     }
@@ -81,7 +81,7 @@ TEST_F(FolderWalkTest, SpellingsOfTheSameFolderWalkIdentically) {
     const std::string blank = tree_ + " ";
     ASSERT_EQ(::mkdir(blank.c_str(), 0755), 0);
     WriteFile(blank + "/c.txt", "c\r\n");
-    ConvertFolderTree(*engine, blank + "/", "Unix-Win");
+    ConvertFolderTree(*engine, blank + "/", Direction::UnixToWin);
     EXPECT_EQ(ReadFile(blank + "/c.txt"), "c\r\n");
     EXPECT_EQ(ReadFile(tree_ + "/sub/b.txt"), "b\n");
 }
@@ -93,21 +93,25 @@ TEST_F(FolderWalkTest, NothingIsWalkedForPathsThatAreNotFolders) {
     for (const std::string& folder :
          {std::string(), std::string("   "), std::string("a.txt"), file, file + "/", Path("missing"),
           std::string("."), Path("link-to-tree"), " " + tree_, tree_ + " "}) {
-        ConvertFolderTree(*engine, folder, "Win-Unix");
+        ConvertFolderTree(*engine, folder, Direction::WinToUnix);
         EXPECT_EQ(ReadFile(file), "a\r\n") << folder;
     }
     EXPECT_TRUE(log.Entries().empty());
 }
 
-TEST_F(FolderWalkTest, WalkModesAreComparedExactly) {
-    const std::string file = Make("a.txt", "a\r\n");
-    for (const char* mode : {"win-unix", "Win-Unix ", "Unix-Windows", ""}) {
-        ConvertFolderTree(*engine, tree_, mode);
+TEST_F(FolderWalkTest, TheRootIsNeverWalkedAndSaysSo) {
+    for (const std::string& root : {std::string("/"), std::string("//")}) {
+        log.Clear();
+        ConvertFolderTree(*engine, root, Direction::WinToUnix);
+        EXPECT_EQ(log.Entries(), std::vector<std::string>{RootFolderEntryPrefix + root});
     }
+}
+
+TEST_F(FolderWalkTest, EachDirectionConvertsItsWay) {
+    const std::string file = Make("a.txt", "a\r\n");
+    ConvertFolderTree(*engine, tree_, Direction::UnixToWin);
     EXPECT_EQ(ReadFile(file), "a\r\n");
-    ConvertFolderTree(*engine, tree_, "Unix-Win");
-    EXPECT_EQ(ReadFile(file), "a\r\n");
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     EXPECT_EQ(ReadFile(file), "a\n");
     EXPECT_TRUE(log.Entries().empty());
 }
@@ -128,7 +132,7 @@ TEST_F(FolderWalkTest, AFailureNeitherStopsTheWalkNorLeavesFilesOpen) {
             WriteFile(changed, "other\r\n");
         }
     });
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     // The entries come in the walk's order, whenever each file's failure showed.
     EXPECT_EQ(log.Entries(), (std::vector<std::string>{Protected + tree_ + "/.hidden-file",
                                                        "!_ Ошибка 57 Файл изменился во время чтения. - " + changed,
@@ -150,7 +154,7 @@ TEST_F(FolderWalkTest, AStoppedWalkHasReplacedTheFilesBeforeTheStopAndNoOther) {
         Make(name, "x\r\n");
     }
     host.stopAfterFiles = 2;
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_  Остановлено пользователем: " + tree_});
     EXPECT_EQ(ReadFile(tree_ + "/1.txt"), "x\n");
     EXPECT_EQ(ReadFile(tree_ + "/2.txt"), "x\n");
@@ -162,7 +166,7 @@ TEST_F(FolderWalkTest, EachFileIsConvertedExactlyOnce) {
     for (int i = 0; i < 200; ++i) {
         Make("f" + std::to_string(i) + ".txt", "x\r\r\n");
     }
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     for (int i = 0; i < 200; ++i) {
         ASSERT_EQ(ReadFile(tree_ + "/f" + std::to_string(i) + ".txt"), "x\r\n") << i;
     }
@@ -177,7 +181,7 @@ TEST_F(FolderWalkTest, LinksAreLoggedAndNeverFollowed) {
     ASSERT_EQ(::symlink(tree_.c_str(), (tree_ + "/sub/up").c_str()), 0);
     ASSERT_EQ(::symlink(outside.c_str(), (tree_ + "/to-file").c_str()), 0);
     ASSERT_EQ(::mkfifo((tree_ + "/fifo").c_str(), 0644), 0);
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     EXPECT_EQ(log.Entries(), (std::vector<std::string>{SystemFile + tree_ + "/fifo",
                                                        SystemFile + tree_ + "/loop",
                                                        SystemFile + tree_ + "/to-file",
@@ -190,12 +194,12 @@ TEST_F(FolderWalkTest, LinksAreLoggedAndNeverFollowed) {
 TEST_F(FolderWalkTest, BinaryFilesGetTheirOwnEntryOnly) {
     const std::string binary = Make("data.bin", std::string("\0\r\n", 3));
     Make("text.txt", "t\r\n");
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_  Бинарный файл: " + binary});
     EXPECT_EQ(ReadFile(binary), std::string("\0\r\n", 3));
     host.skipBinary = false;
     log.Clear();
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     EXPECT_TRUE(log.Entries().empty());
     EXPECT_EQ(ReadFile(binary), std::string("\0\n", 2));
 }
@@ -203,7 +207,7 @@ TEST_F(FolderWalkTest, BinaryFilesGetTheirOwnEntryOnly) {
 TEST_F(FolderWalkTest, WidthOfAnErrorEntryIsThatOfItsPath) {
     const std::string shortPath = Make("a", "a\r\n", 0444);
     const std::string longPath = Make("a-much-longer-name.txt", "a\r\n", 0444);
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     EXPECT_EQ(log.MaxEntryWidth(), static_cast<std::int16_t>(longPath.size() * 100));
 
     // A path too wide to record still gets its entry, and the walk goes on.
@@ -213,7 +217,7 @@ TEST_F(FolderWalkTest, WidthOfAnErrorEntryIsThatOfItsPath) {
     host.measure = [&](const std::string& text) {
         return text == shortPath ? 99999.0f : static_cast<float>(text.size());
     };
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     EXPECT_EQ(log.Entries().size(), 2u);
     EXPECT_EQ(log.MaxEntryWidth(), static_cast<std::int16_t>(longPath.size()));
     EXPECT_EQ(ReadFile(converted), "z\n");
@@ -226,7 +230,7 @@ TEST_F(FolderWalkTest, DeepChainOfAThousandFolders) {
     }
     Make(relative + "deep.txt", "deep\r\n");
     Make("d/d/shallow.txt", "shallow\r\n", 0444);
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     EXPECT_EQ(ReadFile(tree_ + "/" + relative + "deep.txt"), "deep\n");
     EXPECT_EQ(log.Entries(), std::vector<std::string>{Protected + tree_ + "/d/d/shallow.txt"});
 }
@@ -238,7 +242,7 @@ TEST_F(FolderWalkTest, UnreadableFolderIsLoggedAndTheWalkGoesOn) {
     Make("closed/a.txt", "a\r\n");
     Make("open/b.txt", "b\r\n");
     ASSERT_EQ(::chmod((tree_ + "/closed").c_str(), 0000), 0);
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_ Ошибка 70 Доступ запрещён. - " + tree_ + "/closed"});
     EXPECT_EQ(ReadFile(tree_ + "/open/b.txt"), "b\n");
 }
@@ -269,7 +273,7 @@ TEST_F(FolderWalkTest, PathTooLongToOpenIsLoggedOnce) {
         }
     }
     ::close(fd);
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     EXPECT_EQ(log.Entries(), expected);
     EXPECT_EQ(ReadFile(tree_ + "/" + name + "/f.txt"), "f\n");
 }
@@ -283,7 +287,7 @@ TEST_F(FolderWalkTest, CopiesOfTheProgramAreNeverConverted) {
     const int holder = ::open(held.c_str(), O_RDONLY);
     ASSERT_EQ(::flock(holder, LOCK_EX), 0);
     const std::string other = Make(".k5ywhqx-toolong", "o\r\n");
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     ::close(holder);
     EXPECT_FALSE(Exists(privateCopy));
     EXPECT_FALSE(Exists(sharedCopy));

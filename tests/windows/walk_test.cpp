@@ -61,7 +61,7 @@ TEST_F(Win32WalkTest, FilesBeforeSubfoldersInByteOrderWithBackslashes) {
         Make(name, "1\r\n", FILE_ATTRIBUTE_READONLY);
     }
     Make("x\\plain.txt", "2\r\n", FILE_ATTRIBUTE_NORMAL);
-    ConvertFolderTree(*engine, tree_ + "\\", "Win-Unix");
+    ConvertFolderTree(*engine, tree_ + "\\", Direction::WinToUnix);
     std::vector<std::string> expected;
     for (const char* name : {"B.txt", "a.txt", "x\\c.txt", "x\\z\\e", "y\\d.txt"}) {
         expected.push_back(Protected + tree_ + "\\" + name);
@@ -79,13 +79,13 @@ TEST_F(Win32WalkTest, LinksInTheTreeAreNeverWalkedInto) {
         GTEST_SKIP() << "symbolic links cannot be made here";
     }
     Make("t.txt", "t\r\n", FILE_ATTRIBUTE_NORMAL);
-    ConvertFolderTree(*engine, tree_, "Win-Unix");
+    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     EXPECT_EQ(log.Entries(), std::vector<std::string>{SystemFile + tree_ + "\\link"});
     EXPECT_EQ(ReadFile(outside + "\\o.txt"), "o\r\n");
     EXPECT_EQ(ReadFile(tree_ + "\\t.txt"), "t\n");
     // A link chosen as the folder itself is not walked either.
     log.Clear();
-    ConvertFolderTree(*engine, tree_ + "\\link", "Win-Unix");
+    ConvertFolderTree(*engine, tree_ + "\\link", Direction::WinToUnix);
     EXPECT_TRUE(log.Entries().empty());
     EXPECT_EQ(ReadFile(outside + "\\o.txt"), "o\r\n");
 }

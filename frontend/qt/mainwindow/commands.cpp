@@ -104,19 +104,12 @@ bool Form1::ConfirmFolderConversion(const QString& folder, const QString& source
         return false;
     }
     log_.Clear();
-    std::string walkMode;
-    if (sourceKeyword == QLatin1String("Windows")) {
-        walkMode = "Win-Unix";
-    } else if (sourceKeyword == QLatin1String("Unix")) {
-        walkMode = "Unix-Win";
-    } else {
-        return false;
-    }
+    const Direction direction = sourceKeyword == QLatin1String("Windows") ? Direction::WinToUnix : Direction::UnixToWin;
     const std::string path = ToPath(folder);
     if (!fs::EntryExists(path)) {
         return false;
     }
-    WalkWithProgress([&] { ConvertFolderTree(engine_, path, walkMode); });
+    WalkWithProgress([&] { ConvertFolderTree(engine_, path, direction); });
     return true;
 }
 
