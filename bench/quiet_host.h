@@ -6,6 +6,5 @@
 class QuietHost : public tidelin::EngineHost {
 public:
     bool SkipBinary() override { return true; }
-    float MeasureTwips(const std::string&) override { return 0; }
     void Yield() override {}
 };

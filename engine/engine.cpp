@@ -116,8 +116,7 @@ bool Engine::Convert(const std::string& path, Direction direction) {
         files_.CloseAll();
         RemoveOwnWorkFile();
         PublishWaiting();
-        log_.Append(BinaryEntryPrefix + path);
-        log_.ApplyWidthRule(host_.MeasureTwips(path));
+        log_.Append(BinaryEntryPrefix + path, path);
         return false;
     }
 

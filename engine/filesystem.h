@@ -62,6 +62,10 @@ bool SameFileState(const PathInfo& a, const PathInfo& b);
 // Raises when the question cannot be answered (for example a folder on the way is unreadable).
 bool EntryExists(const std::string& path);
 
+// Where `path` leads with every link and junction on the way resolved, as an absolute path;
+// empty when it leads nowhere or cannot be resolved.
+std::string FinalPath(const std::string& path);
+
 // The last component of a path.
 std::string BaseName(const std::string& path);
 

@@ -148,6 +148,12 @@ bool EntryExists(const std::string& path) {
     RaiseSystemError(errno);
 }
 
+std::string FinalPath(const std::string& path) {
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                                &std::free);
+    return resolved ? std::string(resolved.get()) : std::string();
+}
+
 std::string BaseName(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);

@@ -74,11 +74,35 @@ bool EntryExists(const std::string& path) {
     if (::GetFileAttributesW(Win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
         return true;
     }
+    // A missing folder on the way is as good an answer as a missing last component.
     const DWORD error = ::GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND) {
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
         return false;
     }
     win32::RaiseWin32Error(error);
+}
+
+std::string FinalPath(const std::string& path) {
+    // Opened without FILE_FLAG_OPEN_REPARSE_POINT, so that the system follows every link.
+    Handle entry(::CreateFileW(Win32Path(path).c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!entry.IsValid()) {
+        return {};
+    }
+    std::wstring final(32768, L'\0');
+    const DWORD length = ::GetFinalPathNameByHandleW(entry.Get(), final.data(),
+                                                     static_cast<DWORD>(final.size()), FILE_NAME_NORMALIZED);
+    if (length == 0 || length >= final.size()) {
+        return {};
+    }
+    final.resize(length);
+    // The system answers with the long-path prefix; the program's paths carry none.
+    if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        final = L"\\\\" + final.substr(8);
+    } else if (final.rfind(L"\\\\?\\", 0) == 0) {
+        final = final.substr(4);
+    }
+    return win32::Narrow(final);
 }
 
 std::string BaseName(const std::string& path) {

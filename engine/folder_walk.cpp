@@ -17,12 +17,8 @@ const char* const StoppedEntryPrefix = "!_  Остановлено пользо�
 // Logs a failure in the walk's error-entry form; the walk goes on.
 void LogFailure(Engine& engine, const EngineError& error, const std::string& path) {
     engine.Log().Append(WalkErrorEntryPrefix + std::to_string(error.Number()) + ' ' +
-                        error.Description() + " - " + path);
-    try {
-        engine.Log().ApplyWidthRule(engine.Host().MeasureTwips(path));
-    } catch (const EngineError&) {
-        // a path too wide to record keeps the widest one recorded so far
-    }
+                            error.Description() + " - " + path,
+                        path);
 }
 
 // Converts one file of the walk; a failure becomes an error entry and the walk goes on.

@@ -1,5 +1,5 @@
-// What the engine needs from the program that hosts it. The window implements it with Qt;
-// the tests and tools implement it without.
+// What the engine needs from the program that hosts it: the window's logic, the tool and the
+// tests implement it.
 #pragma once
 
 #include <string>
@@ -12,8 +12,6 @@ public:
 
     // Whether "Не изменять бинарные файлы" is ticked: binary files are then left alone.
     virtual bool SkipBinary() = 0;
-    // The width of `text` drawn as one line in the main window's font, in twips.
-    virtual float MeasureTwips(const std::string& text) = 0;
     // Lets the window system process pending events; called once per chunk of work.
     virtual void Yield() = 0;
 

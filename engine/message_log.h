@@ -1,8 +1,7 @@
-// The message list's model: one entry per file that a command skipped or failed on, and the
-// width of the widest logged path, from which the list's horizontal extent is set.
+// The message list's model: one entry per file that a command skipped or failed on, in the
+// order logged. An entry about a file names the path whose width the window records.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,32 +10,22 @@ namespace tidelin {
 class MessageLogObserver {
 public:
     virtual ~MessageLogObserver() = default;
-    virtual void EntryAppended(const std::string& entry) = 0;
+    // `widthSubject`: the path the window measures for its record of the widest path, or
+    // empty for an entry that does not count there.
+    virtual void EntryAppended(const std::string& entry, const std::string& widthSubject) = 0;
     virtual void EntriesCleared() = 0;
 };
 
 class MessageLog {
 public:
-    void Append(const std::string& entry);
+    void Append(const std::string& entry, const std::string& widthSubject = {});
     void Clear();
     const std::vector<std::string>& Entries() const { return entries_; }
-
-    // Width rule: a measured width (twips) strictly greater than MaxEntryWidth is stored,
-    // rounded half to even. A rounded width past 32767 raises the overflow error and leaves
-    // the value as it was.
-    void ApplyWidthRule(float measuredTwips);
-    std::int16_t MaxEntryWidth() const { return maxEntryWidth_; }
-    void ResetMaxEntryWidth() { maxEntryWidth_ = 0; }
-
-    // The horizontal extent handed to the list: MaxEntryWidth + 3. The sum cannot pass
-    // 32767 as a 16-bit number, so it stops there.
-    std::int32_t Extent() const;
 
     void SetObserver(MessageLogObserver* observer) { observer_ = observer; }
 
 private:
     std::vector<std::string> entries_;
-    std::int16_t maxEntryWidth_ = 0;
     MessageLogObserver* observer_ = nullptr;
 };
 

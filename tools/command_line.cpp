@@ -59,7 +59,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                 throw UsageError("give one direction, --win-to-unix or --unix-to-win");
             }
             directionGiven = true;
-            line.winToUnix = arg == "--win-to-unix";
+            line.direction = arg == "--win-to-unix" ? Direction::WinToUnix : Direction::UnixToWin;
         } else if (arg == "--convert-binary") {
             line.convertBinary = true;
         } else if (arg == "--file" || arg == "--folder") {

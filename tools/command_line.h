@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "direction.h"
+
 namespace tidelin::tool {
 
 struct Target {
@@ -16,7 +18,7 @@ struct Target {
 struct CommandLine {
     enum class Action { Convert, Help, Version };
     Action action = Action::Convert;
-    bool winToUnix = true;
+    Direction direction = Direction::WinToUnix;
     bool convertBinary = false;
     std::vector<Target> targets;
 };

@@ -1,46 +1,26 @@
 #include "target_runner.h"
 
-#include <filesystem>
 #include <iostream>
-#include <system_error>
 
 #include "engine.h"
 #include "errors.h"
+#include "filesystem.h"
 #include "folder_walk.h"
+#include "targets.h"
+#include "texts.h"
 
 namespace tidelin::tool {
 
-namespace {
-
-const char* const Completed = "Операция завершена.";
-
-// The program's paths are UTF-8; std::filesystem takes them as char8_t, so that Windows does
-// not read them in its 8-bit code page (on Linux the bytes pass unchanged).
-std::filesystem::path FsPath(const std::string& path) {
-    return std::filesystem::path(std::u8string(path.begin(), path.end()));
-}
-
-std::string Utf8(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-}  // namespace
-
 bool TargetRunner::ConvertFile(const std::string& path) {
-    engine_.Log().Clear();
     try {
-        const bool converted =
-            winToUnix_ ? engine_.ConvertWinToUnix(path) : engine_.ConvertUnixToWin(path);
-        if (converted) {
-            std::cout << Completed << '\n';
+        if (app::ConvertChosenFile(engine_, path, direction_)) {
+            std::cout << app::text::Completed << '\n';
         }
         return true;
     } catch (const EngineError& error) {
         engine_.CloseAllFiles();
         std::cout.flush();
-        std::cerr << "Error " << error.Number() << ' ' << error.Description() << " - " << path
-                  << '\n';
+        std::cerr << app::text::ErrorText(error.Number(), error.Description()) << " - " << path << '\n';
         return false;
     }
 }
@@ -50,18 +30,15 @@ bool TargetRunner::ConvertFolder(const std::string& path) {
     if (folder.empty()) {
         return false;
     }
-    MessageLog& log = engine_.Log();
-    log.ResetMaxEntryWidth();
-    log.Clear();
     try {
-        ConvertFolderTree(engine_, folder, winToUnix_ ? Direction::WinToUnix : Direction::UnixToWin);
+        app::ConvertChosenFolder(engine_, folder, direction_);
     } catch (const EngineError& error) {
         engine_.CloseAllFiles();
-        Report(folder, "Error " + std::to_string(error.Number()) + ' ' + error.Description());
+        Report(folder, app::text::ErrorText(error.Number(), error.Description()));
         return false;
     }
-    std::cout << Completed << '\n';
-    for (const std::string& entry : log.Entries()) {
+    std::cout << app::text::Completed << '\n';
+    for (const std::string& entry : engine_.Log().Entries()) {
         if (entry.rfind(WalkErrorEntryPrefix, 0) == 0) {
             return false;
         }
@@ -70,27 +47,22 @@ bool TargetRunner::ConvertFolder(const std::string& path) {
 }
 
 std::string TargetRunner::FolderToWalk(const std::string& path) {
-    namespace stdfs = std::filesystem;
-    std::error_code error;
-    const stdfs::file_status status = stdfs::symlink_status(FsPath(path), error);
-    if (!stdfs::exists(status)) {
-        Report(path, error && error != std::errc::no_such_file_or_directory ? error.message()
-                                                                            : "no such folder");
-        return {};
-    }
-    std::string folder = path;
-    if (stdfs::is_symlink(status)) {
-        // The walk never follows links; a folder named through one is walked where it leads,
-        // as the window does with a folder chosen through a link.
-        const stdfs::path target = stdfs::canonical(FsPath(path), error);
-        if (error) {
-            Report(path, "a link that leads nowhere");
+    std::string folder;
+    try {
+        if (!fs::EntryExists(path)) {
+            Report(path, "no such folder");
             return {};
         }
-        folder = Utf8(target);
-    }
-    if (!stdfs::is_directory(FsPath(folder), error)) {
-        Report(path, "not a folder");
+        // A folder named through a link is walked where it leads, as in the window.
+        folder = app::FolderToWalk(path);
+        if (!fs::QueryPath(folder).IsDirectory()) {
+            Report(path, fs::QueryPath(path).IsSystem() && fs::FinalPath(path).empty()
+                             ? "a link that leads nowhere"
+                             : "not a folder");
+            return {};
+        }
+    } catch (const EngineError& error) {
+        Report(path, error.Description());
         return {};
     }
     if (NormaliseWalkFolder(folder).empty()) {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "direction.h"
+
 namespace tidelin {
 class Engine;
 }
@@ -12,7 +14,7 @@ namespace tidelin::tool {
 
 class TargetRunner {
   public:
-    TargetRunner(Engine& engine, bool winToUnix) : engine_(engine), winToUnix_(winToUnix) {}
+    TargetRunner(Engine& engine, Direction direction) : engine_(engine), direction_(direction) {}
 
     // Converts one file, as the window's file commands do. True when it was converted or
     // skipped as the window skips it (binary, too large); false when it failed.
@@ -28,7 +30,7 @@ class TargetRunner {
     void Report(const std::string& path, const std::string& reason);
 
     Engine& engine_;
-    bool winToUnix_;
+    Direction direction_;
 };
 
 }  // namespace tidelin::tool

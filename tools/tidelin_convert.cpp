@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
         std::cerr << "Error " << error.Number() << ' ' << error.Description() << '\n';
         return 1;
     }
-    TargetRunner runner(engine, line.winToUnix);
+    TargetRunner runner(engine, line.direction);
     bool allDone = true;
     for (const Target& target : line.targets) {
         const std::string path = AbsolutePath(target.path, workingFolder);

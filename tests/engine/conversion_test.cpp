@@ -135,7 +135,7 @@ TEST_F(EngineTest, BinaryFileIsSkippedWithItsEntryAndWidth) {
     EXPECT_EQ(ReadFile(path), std::string("ab\0cd\r\n", 7));
     ASSERT_EQ(log.Entries().size(), 2u);
     EXPECT_EQ(log.Entries()[0], "!_  Бинарный файл: " + path);
-    EXPECT_EQ(log.MaxEntryWidth(), static_cast<std::int16_t>(path.size() * 100));
+    EXPECT_EQ(host.widthSubjects, (std::vector<std::string>{path, path}));
     EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Source));
 
     // With skipping off the same file is converted like any other.
@@ -151,27 +151,15 @@ TEST_F(EngineTest, TextWithOnlyTabLfAndCrIsConverted) {
     EXPECT_EQ(ReadFile(path), "a\tb\nc\xd0\xb0\x7f\n");
 }
 
-TEST_F(EngineTest, WidthFailureOnTheBinaryPathReachesTheCaller) {
-    const std::string path = Path("data.bin");
-    WriteFile(path, std::string("\0", 1));
-    host.measure = [](const std::string&) { return 40000.0f; };
-    EXPECT_EQ(ErrorNumberOf([&] { engine->ConvertWinToUnix(path); }), err::Overflow);
-    EXPECT_EQ(log.Entries().size(), 1u);
-    EXPECT_EQ(log.MaxEntryWidth(), 0);
-}
-
 TEST_F(EngineTest, SizeLimitIsCheckedOnSparseFiles) {
     // At the limit the file is opened: its zero bytes make it binary. One byte more and it
-    // is refused for its size without being opened, and the width stays as it was.
+    // is refused for its size without being opened, and its entry records no width.
     const std::string atLimit = Path("at-limit.bin");
     const std::string overLimit = Path("over-limit.bin");
     MakeSparseFile(atLimit, Engine::MaxFileSize);
     MakeSparseFile(overLimit, Engine::MaxFileSize + 1);
 
     EXPECT_FALSE(engine->ConvertWinToUnix(atLimit));
-    const std::int16_t width = log.MaxEntryWidth();
-    EXPECT_GT(width, 0);
-    host.measure = [](const std::string&) { return 30000.0f; };
     EXPECT_FALSE(engine->ConvertUnixToWin(overLimit));
     host.skipBinary = false;
     EXPECT_FALSE(engine->ConvertWinToUnix(overLimit));
@@ -183,7 +171,7 @@ TEST_F(EngineTest, SizeLimitIsCheckedOnSparseFiles) {
     };
     ASSERT_GE(log.Entries().size(), 3u);
     EXPECT_EQ(std::vector<std::string>(log.Entries().begin(), log.Entries().begin() + 3), expected);
-    EXPECT_EQ(log.MaxEntryWidth(), width);
+    EXPECT_EQ(host.widthSubjects, std::vector<std::string>{atLimit});
     EXPECT_FALSE(engine->IsBinaryFile(overLimit));
     EXPECT_TRUE(engine->IsBinaryFile(atLimit));
 }

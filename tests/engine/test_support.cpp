@@ -99,6 +99,7 @@ void TempFolderTest::TearDown() {
 
 void EngineTest::SetUp() {
     TempFolderTest::SetUp();
+    log.SetObserver(&host);
     engine = std::make_unique<Engine>(host, log);
     engine->ChooseWorkFile();
     host.yields = 0;

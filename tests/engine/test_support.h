@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine.h"
 #include "filesystem.h"
@@ -15,22 +16,26 @@
 
 namespace tidelin::test {
 
-class TestHost : public EngineHost {
+// The host of the engine tests, which also watches the message log.
+class TestHost : public EngineHost, public MessageLogObserver {
 public:
     bool skipBinary = true;
     int yields = 0;
     std::function<void()> onYield;
-    // Width of a text in twips: 100 per byte unless a test says otherwise.
-    std::function<float(const std::string&)> measure = [](const std::string& text) {
-        return static_cast<float>(text.size()) * 100.0f;
-    };
+    // The paths whose width the entries so far asked the window to record, in order.
+    std::vector<std::string> widthSubjects;
 
     // A walk is asked to stop before this many files (never while negative).
     int stopAfterFiles = -1;
     int filesDone = 0;
 
     bool SkipBinary() override { return skipBinary; }
-    float MeasureTwips(const std::string& text) override { return measure(text); }
+    void EntryAppended(const std::string&, const std::string& widthSubject) override {
+        if (!widthSubject.empty()) {
+            widthSubjects.push_back(widthSubject);
+        }
+    }
+    void EntriesCleared() override {}
     void FileDone() override { ++filesDone; }
     bool StopRequested() override { return stopAfterFiles >= 0 && filesDone >= stopAfterFiles; }
     void Yield() override {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 
 class QLabel;
 class QPushButton;
@@ -14,9 +15,6 @@ class Dialogs;
 class FrmAbout : public QDialog {
     Q_OBJECT
 public:
-    static const char* const Author;
-    static const char* const Site;
-
     FrmAbout(Dialogs& dialogs, QWidget* parent);
 
     // Opens the product web page, as a click on the address does.
@@ -31,13 +29,10 @@ private:
     void Load();
 
     Dialogs& dialogs_;
-    QLabel* image1_ = nullptr;
-    QLabel* lblTitle_ = nullptr;
-    QLabel* lblVersion_ = nullptr;
-    QLabel* lblDescription_ = nullptr;
-    QLabel* lblAuthor_ = nullptr;
+    QLabel* Label(const char* name) const;
+
+    QHash<QString, QWidget*> controls_;
     QLabel* lblSite_ = nullptr;
-    QPushButton* cmdOK_ = nullptr;
 };
 
 }  // namespace tidelin

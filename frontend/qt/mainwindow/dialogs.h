@@ -15,11 +15,6 @@ struct FileFilter {
     QStringList patterns;  // what it matches
 };
 
-// The text of a failure report: "Error ", the number, one blank, the description.
-inline QString ErrorText(int number, const QString& description) {
-    return QStringLiteral("Error %1 %2").arg(number).arg(description);
-}
-
 class Dialogs {
 public:
     enum class Icon { None, Warning, Critical };

@@ -5,16 +5,9 @@
 #include "app_info.h"
 #include "errors.h"
 #include "filesystem.h"
-#include "form1.h"
+#include "form1_window.h"
 #include "qt_dialogs.h"
-
-namespace {
-
-const char* const LockUnavailable =
-    "Tidelin не запущен: личная папка пользователя для защиты от второго экземпляра недоступна "
-    "($XDG_RUNTIME_DIR или ~/.cache/tidelin).";
-
-}  // namespace
+#include "texts.h"
 
 int main(int argc, char* argv[]) {
     // A second start ends at once, silently, and leaves the running instance alone.
@@ -32,16 +25,16 @@ int main(int argc, char* argv[]) {
     tidelin::QtDialogs dialogs;
     if (lock.GetState() == tidelin::fs::InstanceLock::State::Unavailable) {
         // Without the lock a second instance could not be kept out: say so, never run unlocked.
-        dialogs.Message(nullptr, QString::fromUtf8(LockUnavailable), tidelin::Dialogs::Icon::Critical,
+        dialogs.Message(nullptr, QString::fromUtf8(tidelin::app::text::LockUnavailable), tidelin::Dialogs::Icon::Critical,
                         QString());
         return 1;
     }
-    tidelin::Form1 form(dialogs);
+    tidelin::Form1Window form(dialogs);
     try {
-        form.Load();
+        form.Logic().Load();
     } catch (const tidelin::EngineError& error) {
         dialogs.Message(nullptr,
-                        tidelin::ErrorText(error.Number(), QString::fromStdString(error.Description())),
+                        QString::fromStdString(tidelin::app::text::ErrorText(error.Number(), error.Description())),
                         tidelin::Dialogs::Icon::Critical, QString());
         return 1;
     }

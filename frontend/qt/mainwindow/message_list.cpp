@@ -32,15 +32,9 @@ MessageList::MessageList(QWidget* parent) : QListWidget(parent) {
     setItemDelegate(new ExtentRows(this));
 }
 
-void MessageList::EntryAppended(const std::string& entry) {
-    const QString text = QString::fromStdString(entry);
-    widestText_ = qMax(widestText_, fontMetrics().horizontalAdvance(text));
-    addItem(text);  // lays the rows out again, at the new width
-}
-
-void MessageList::EntriesCleared() {
-    widestText_ = 0;
-    clear();
+void MessageList::SetWidestText(int pixels) {
+    widestText_ = pixels;
+    doItemsLayout();  // the rows take the new width
 }
 
 }  // namespace tidelin

@@ -1,0 +1,34 @@
+#include "targets.h"
+
+#include "engine.h"
+#include "filesystem.h"
+#include "folder_walk.h"
+
+namespace tidelin::app {
+
+std::string FolderToWalk(const std::string& chosen) {
+    if (chosen.empty() || !fs::EntryExists(chosen) || fs::QueryPath(chosen).IsDirectory()) {
+        return chosen;
+    }
+    const std::string target = fs::FinalPath(chosen);
+    if (!target.empty() && fs::EntryExists(target) && fs::QueryPath(target).IsDirectory()) {
+        return target;
+    }
+    return chosen;
+}
+
+bool ConvertChosenFile(Engine& engine, const std::string& path, Direction direction) {
+    engine.Log().Clear();
+    return engine.Convert(path, direction);
+}
+
+bool ConvertChosenFolder(Engine& engine, const std::string& folder, Direction direction) {
+    engine.Log().Clear();
+    if (!fs::EntryExists(folder)) {
+        return false;
+    }
+    ConvertFolderTree(engine, folder, direction);
+    return true;
+}
+
+}  // namespace tidelin::app
