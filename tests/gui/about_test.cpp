@@ -5,7 +5,8 @@
 #include <QTimer>
 #include <memory>
 
-#include "form1.h"
+#include "form1_window.h"
+#include "texts.h"
 #include "frm_about.h"
 #include "gui_test_support.h"
 #include "qt_dialogs.h"
@@ -23,7 +24,7 @@ private:
 
     // Opens the About window from the main window's button and runs `whileOpen` inside it.
     // Returns whether the window had closed by the time the button's click returned.
-    bool WithAboutOpen(tidelin::Form1& form, const std::function<void(FrmAbout*)>& whileOpen) {
+    bool WithAboutOpen(tidelin::Form1Window& form, const std::function<void(FrmAbout*)>& whileOpen) {
         bool ran = false;
         QTimer::singleShot(0, [&] {
             auto* about = qobject_cast<FrmAbout*>(QApplication::activeModalWidget());
@@ -45,7 +46,7 @@ private slots:
                  QString::fromUtf8("Программа для преобразования символов перехода строки Windows в символы "
                                    "перехода строки Unix-подобных  операционных систем и обратно."));
         QVERIFY(Find<QLabel>(&about, "lblDescription")->wordWrap());
-        QCOMPARE(Find<QLabel>(&about, "lblSite")->text(), QString::fromUtf8(FrmAbout::Site));
+        QCOMPARE(Find<QLabel>(&about, "lblSite")->text(), QString::fromUtf8(tidelin::app::text::Site));
         QCOMPARE(Find<QLabel>(&about, "lblSite")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         // The address shows the hand pointer, not the arrow.
         QCOMPARE(Find<QLabel>(&about, "lblSite")->cursor().shape(), Qt::BitmapCursor);
@@ -71,8 +72,8 @@ private slots:
 
     void enterEscapeAndOkClose() {
         PrivateTemp temp;
-        tidelin::Form1 form(dialogs);
-        form.Load();
+        tidelin::Form1Window form(dialogs);
+        form.Logic().Load();
         form.show();
         const std::function<void(FrmAbout*)> closers[] = {
             [](FrmAbout* a) { QTest::keyClick(a, Qt::Key_Return); },
@@ -98,7 +99,7 @@ private slots:
         QLabel* site = Find<QLabel>(&about, "lblSite");
         QTest::mouseClick(site, Qt::LeftButton);
         QTest::mouseClick(site, Qt::LeftButton);
-        QCOMPARE(dialogs.openedUrls, QStringList(2, QString::fromUtf8(FrmAbout::Site)));
+        QCOMPARE(dialogs.openedUrls, QStringList(2, QString::fromUtf8(tidelin::app::text::Site)));
         QVERIFY(about.isVisible());
         QVERIFY(dialogs.messages.isEmpty());
 
@@ -107,7 +108,7 @@ private slots:
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].title, QStringLiteral("Error"));
         QCOMPARE(dialogs.messages[0].icon, Dialogs::Icon::Critical);
-        QVERIFY(dialogs.messages[0].text.contains(QString::fromUtf8(FrmAbout::Site)));
+        QVERIFY(dialogs.messages[0].text.contains(QString::fromUtf8(tidelin::app::text::Site)));
         QVERIFY(about.isVisible());
     }
 
@@ -117,7 +118,7 @@ private slots:
         const struct {
             const char* address;
             bool handedOver;
-        } rows[] = {{FrmAbout::Site, true}, {"no address at all", false}, {"", false}};
+        } rows[] = {{tidelin::app::text::Site, true}, {"no address at all", false}, {"", false}};
         tidelin::QtDialogs real;
         for (const auto& row : rows) {
             QString failure;

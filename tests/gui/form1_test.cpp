@@ -1,5 +1,7 @@
-// The main window and its four commands, driven through the real widgets with scripted
-// dialogs and real files.
+// The Qt main window's own wiring: its controls as laid out, its tab order, its buttons, check
+// box, list and close box passed on to the main window's logic, and its dialogs, driven through
+// the real widgets with scripted dialogs and real files. What the commands do is tested once,
+// against the logic itself (tests/app).
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,24 +17,24 @@
 #include <QTreeView>
 #include <QRegularExpression>
 #include <memory>
+#include <utility>
 
 #include "filesystem.h"
-#include "form1.h"
+#include "form1_window.h"
+#include "layout.h"
 #include "gui_test_support.h"
 #include "message_list.h"
 #include "qt_dialogs.h"
 #include "scripted_dialogs.h"
 
 using tidelin::Dialogs;
-using tidelin::Form1;
+using tidelin::Form1Window;
 using tidelin::MessageList;
 using namespace tidelin::test;
 
 namespace {
 
 const QString Completed = QString::fromUtf8("Операция завершена.");
-const QString Protected =
-    QString::fromUtf8("Error 75 Системные, скрытые и файлы только для чтения не перезаписываются.");
 
 }  // namespace
 
@@ -42,7 +44,7 @@ class Form1Test : public QObject {
 private:
     std::unique_ptr<PrivateTemp> temp;
     std::unique_ptr<ScriptedDialogs> dialogs;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<Form1Window> form;
 
     QPushButton* Button(int n) { return Find<QPushButton>(form.get(), qPrintable(QStringLiteral("Command%1").arg(n))); }
     MessageList* List() { return Find<MessageList>(form.get(), "List1"); }
@@ -67,8 +69,8 @@ private slots:
     void init() {
         temp = std::make_unique<PrivateTemp>();
         dialogs = std::make_unique<ScriptedDialogs>();
-        form = std::make_unique<Form1>(*dialogs);
-        form->Load();
+        form = std::make_unique<Form1Window>(*dialogs);
+        form->Logic().Load();
     }
     void cleanup() {
         QCOMPARE(dialogs->unscripted, 0);
@@ -149,109 +151,6 @@ private slots:
         QCOMPARE(order, (QStringList{"List1", "Command5", "Command1", "Command2", "Command3", "Command4", "Check1"}));
     }
 
-    void cancelledChoosersChangeNothing() {
-        const QString path = File("a.txt", "a\r\n");
-        form->Log().Append("old entry");
-        const int extent = List()->HorizontalExtent();
-        for (int n = 1; n <= 4; ++n) {
-            QTest::mouseClick(Button(n), Qt::LeftButton);
-        }
-        dialogs->unscripted = 0;
-        QCOMPARE(dialogs->fileDialogs.size(), 2);
-        QCOMPARE(dialogs->folderTitles,
-                 QStringList(2, QString::fromUtf8("Выберите папку, все файлы которой нужно сконвертировать")));
-        QVERIFY(dialogs->messages.isEmpty());
-        QVERIFY(dialogs->questions.isEmpty());
-        QVERIFY(form->isEnabled());
-        QCOMPARE(Find<QLabel>(form.get(), "DlgFilename")->text(), QString());
-        QCOMPARE(Entries(), QStringList{"old entry"});
-        QCOMPARE(List()->HorizontalExtent(), extent);
-        QCOMPARE(form->Log().MaxEntryWidth(), 0);
-        QCOMPARE(form->FolderPath(), QString());
-        QCOMPARE(Read(path), QByteArray("a\r\n"));
-    }
-
-    void fileChooserIsSetUpForEachShowing() {
-        QTest::mouseClick(Button(1), Qt::LeftButton);
-        dialogs->unscripted = 0;
-        const ShownFileDialog& shown = dialogs->fileDialogs.constFirst();
-        QCOMPARE(shown.title, QString::fromUtf8("Выберите файл для конвертирования"));
-        QCOMPARE(shown.folder, QDir::currentPath());
-        QCOMPARE(shown.filterIndex, 0);
-        QCOMPARE(shown.filters.size(), 2);
-        QCOMPARE(shown.filters[0].display, QString::fromUtf8("Все файлы (*.*)"));
-        QCOMPARE(shown.filters[0].patterns, QStringList{"*"});
-        QCOMPARE(shown.filters[1].display,
-                 QString::fromUtf8("Perl и PHP файлы (*.cgi;*.pl;*.pm;*.php;*.php3;*.php4;*.inc;*.phtml)"));
-        QCOMPARE(shown.filters[1].patterns,
-                 (QStringList{"*.cgi", "*.pl", "*.pm", "*.php", "*.php3", "*.php4", "*.inc", "*.phtml"}));
-    }
-
-    void missingFileIsReportedAndTheChooserShownAgain() {
-        const QString existing = File(".hidden.pl", "x\r\n");
-        dialogs->files = {temp->Path("missing.pl"), existing};
-        dialogs->filterChoices = {1, 1};
-        dialogs->answers = {Dialogs::Answer::No};
-        QTest::mouseClick(Button(1), Qt::LeftButton);
-        QCOMPARE(dialogs->fileDialogs.size(), 2);
-        QCOMPARE(dialogs->fileDialogs[1].filterIndex, 1);  // the filter chosen before
-        QCOMPARE(dialogs->messages.size(), 1);
-        QCOMPARE(dialogs->messages[0].text, QString::fromUtf8("Не удаётся найти файл ") + temp->Path("missing.pl"));
-        QCOMPARE(dialogs->messages[0].icon, Dialogs::Icon::Critical);
-        // A hidden file is accepted: the confirmation names it.
-        QCOMPARE(dialogs->questions.size(), 1);
-        QVERIFY(dialogs->questions[0].text.contains(QLatin1Char('"') + existing + QLatin1Char('"')));
-        QCOMPARE(Find<QLabel>(form.get(), "DlgFilename")->text(), existing);
-    }
-
-    void confirmationTextsForAllFourCommands() {
-        const QString file = File("a.txt", "a\r\n");
-        const QString folder = temp->Path("tree");
-        QDir().mkpath(folder);
-        dialogs->files = {file, file};
-        dialogs->folders = {folder, folder};
-        dialogs->answers = {Dialogs::Answer::No, Dialogs::Answer::No, Dialogs::Answer::No, Dialogs::Answer::No};
-        for (int n = 1; n <= 4; ++n) {
-            QTest::mouseClick(Button(n), Qt::LeftButton);
-        }
-        const QString fileText = QString::fromUtf8(
-            "Внимание! В файле \"%1\" будут заменены все символы перехода строки %2 символами перехода строки %3.\r\n"
-            "Перезаписать файл ?");
-        const QString folderText = QString::fromUtf8(
-            "Внимание! Во всех файлах, находящихся в папке \"%1\" и её вложенных папках будут заменены все символы "
-            "перехода строки %2 символами перехода строки %3.\r\nПерезаписать все файлы ?");
-        QCOMPARE(dialogs->questions.size(), 4);
-        QCOMPARE(dialogs->questions[0].text, fileText.arg(file, "Windows", "Unix"));
-        QCOMPARE(dialogs->questions[1].text, fileText.arg(file, "Unix", "Windows"));
-        QCOMPARE(dialogs->questions[2].text, folderText.arg(folder, "Windows", "Unix"));
-        QCOMPARE(dialogs->questions[3].text, folderText.arg(folder, "Unix", "Windows"));
-        QVERIFY(dialogs->questions[0].yesIsDefault);
-        QVERIFY(dialogs->questions[1].yesIsDefault);
-        QVERIFY(!dialogs->questions[2].yesIsDefault);
-        QVERIFY(!dialogs->questions[3].yesIsDefault);
-        QVERIFY(dialogs->messages.isEmpty());
-        QCOMPARE(Read(file), QByteArray("a\r\n"));
-    }
-
-    void answeringNoKeepsTheListAndItsRange() {
-        const QString file = File("tree/a.txt", "a\r\n", QFile::ReadOwner);
-        dialogs->folders = {temp->Path("tree"), temp->Path("tree")};
-        dialogs->answers = {Dialogs::Answer::Yes, Dialogs::Answer::No};
-        QTest::mouseClick(Button(3), Qt::LeftButton);
-        const QStringList entries = Entries();
-        QCOMPARE(entries.size(), 1);
-        const int extent = List()->HorizontalExtent();
-        QTest::mouseClick(Button(4), Qt::LeftButton);
-        QCOMPARE(Entries(), entries);
-        QCOMPARE(List()->HorizontalExtent(), extent);
-        QCOMPARE(form->Log().MaxEntryWidth(), 0);  // the walk's record starts afresh
-        QCOMPARE(dialogs->messages.size(), 1);  // the one completion of the first run
-        QCOMPARE(Read(file), QByteArray("a\r\n"));
-    }
-
-    // The list scrolls sideways exactly over its widest entry, whichever command logged it:
-    // the whole entry text in the list's pixels plus the margin, wherever the scroll bar
-    // shows or not.
     void scrollRangeCoversTheWidestEntryOfEveryCommand() {
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -281,7 +180,7 @@ private slots:
             QVERIFY(bar->isVisible());
         }
         // The record the walk keeps is the path alone, in twips.
-        QVERIFY(form->Log().MaxEntryWidth() > 0);
+        QVERIFY(form->Logic().MaxEntryWidth() > 0);
 
         // A shorter entry narrows the range again, to the scroll bar's end or to none at all
         // when it fits (how long it is depends on where the temporary folder lies).
@@ -311,51 +210,19 @@ private slots:
             QCOMPARE(m.title, QString());
         }
         QVERIFY(form->isEnabled());
-        QVERIFY(!QFile::exists(QString::fromStdString(form->GetEngine().WorkFile())));
+        QVERIFY(!QFile::exists(QString::fromStdString(form->Logic().GetEngine().WorkFile())));
     }
 
-    void skippedBinaryFileShowsNoCompletion() {
-        const QString file = File("a.bin", QByteArray("\0\r\n", 3));
-        dialogs->files = {file};
-        dialogs->answers = {Dialogs::Answer::Yes};
+    void check1SetsWhetherBinaryFilesAreSkipped() {
+        const QString binary = File("data.bin", QByteArray("a\0\r\n", 4));
+        dialogs->files = {binary, binary};
+        dialogs->answers = {Dialogs::Answer::Yes, Dialogs::Answer::Yes};
         QTest::mouseClick(Button(1), Qt::LeftButton);
-        QVERIFY(dialogs->messages.isEmpty());
-        QCOMPARE(Entries(), QStringList{QString::fromUtf8("!_  Бинарный файл: ") + file});
-        QCOMPARE(Read(file), QByteArray("\0\r\n", 3));
-
-        // Unticked, the same file is converted.
-        Find<QCheckBox>(form.get(), "Check1")->setChecked(false);
-        dialogs->files = {file};
-        dialogs->answers = {Dialogs::Answer::Yes};
+        QCOMPARE(Entries(), QStringList{QString::fromUtf8("!_  Бинарный файл: ") + binary});
+        Find<QCheckBox>(form.get(), "Check1")->click();
         QTest::mouseClick(Button(1), Qt::LeftButton);
-        QCOMPARE(Read(file), QByteArray("\0\n", 2));
+        QCOMPARE(Read(binary), QByteArray("a\0\n", 3));
         QVERIFY(Entries().isEmpty());
-    }
-
-    void failureIsReportedOnceAndTheWindowWorksAgain() {
-        const QString file = File("a.txt", "a\r\n", QFile::ReadOwner | QFile::ReadUser);
-        dialogs->files = {file};
-        dialogs->answers = {Dialogs::Answer::Yes};
-        dialogs->onMessage = [&](const ShownMessage&) { QVERIFY(!form->isEnabled()); };
-        QTest::mouseClick(Button(1), Qt::LeftButton);
-        QCOMPARE(dialogs->messages.size(), 1);
-        QCOMPARE(dialogs->messages[0].text, Protected);
-        QCOMPARE(dialogs->messages[0].icon, Dialogs::Icon::Critical);
-        QCOMPARE(Read(file), QByteArray("a\r\n"));
-        QVERIFY(form->isEnabled());
-        QVERIFY(!form->IsBusy());
-        QVERIFY(QApplication::overrideCursor() == nullptr);
-        QVERIFY(!form->GetEngine().Files().IsOpen(tidelin::OpenFileTable::Source));
-        QVERIFY(!form->GetEngine().Files().IsOpen(tidelin::OpenFileTable::Work));
-
-        // Every button still answers.
-        dialogs->onMessage = nullptr;
-        for (int n = 1; n <= 4; ++n) {
-            QTest::mouseClick(Button(n), Qt::LeftButton);
-        }
-        QCOMPARE(dialogs->fileDialogs.size(), 3);
-        QCOMPARE(dialogs->folderTitles.size(), 2);
-        dialogs->unscripted = 0;
     }
 
     void windowIsBusyWhileTheEngineWorks() {
@@ -363,7 +230,7 @@ private slots:
         dialogs->files = {file};
         dialogs->answers = {Dialogs::Answer::Yes};
         int probes = 0;
-        form->SetYieldProbe([&] {
+        form->SetEventsProbe([&] {
             ++probes;
             QVERIFY(!form->isEnabled());
             QVERIFY(!Button(5)->isEnabled());
@@ -373,6 +240,7 @@ private slots:
             QVERIFY(!form->close());
         });
         form->show();
+        QTest::qWait(2 * tidelin::app::Form1::YieldInterval.count());  // events are due at the first chunk
         QTest::mouseClick(Button(1), Qt::LeftButton);
         QVERIFY(probes > 0);
         QVERIFY(form->isVisible());
@@ -383,28 +251,6 @@ private slots:
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
-    void listHoldsOnlyTheLastRun() {
-        File("tree/a.bin", QByteArray("\0", 1));
-        File("tree/sub/b.txt", "b\r\n", QFile::ReadOwner);
-        File("tree/sub/c.txt", "c\r\n");
-        const QString tree = temp->Path("tree");
-        dialogs->folders = {tree, tree + QStringLiteral("/sub")};
-        dialogs->answers = {Dialogs::Answer::Yes, Dialogs::Answer::Yes};
-        QTest::mouseClick(Button(3), Qt::LeftButton);
-        const QString error = QString::fromUtf8("!_ Ошибка 75 Системные, скрытые и файлы только для чтения не перезаписываются. - ");
-        QCOMPARE(Entries(), (QStringList{QString::fromUtf8("!_  Бинарный файл: ") + tree + "/a.bin",
-                                         error + tree + "/sub/b.txt"}));
-        QCOMPARE(Read(tree + "/sub/c.txt"), QByteArray("c\n"));
-        QTest::mouseClick(Button(4), Qt::LeftButton);
-        QCOMPARE(Entries(), QStringList{error + tree + "/sub/b.txt"});
-        QCOMPARE(Read(tree + "/sub/c.txt"), QByteArray("c\r\n"));
-        // The walk ran both times: both report completion.
-        QCOMPARE(dialogs->messages.size(), 2);
-    }
-
-    // During a walk the title counts the files done, and the close box offers to stop after
-    // the file in hand: Да ends the walk with one entry naming the folder it was in, Нет goes
-    // on. Either way the walk reports completion and the program keeps running.
     void closeDuringAWalkOffersToStopIt() {
         const struct {
             Dialogs::Answer answer;
@@ -421,16 +267,19 @@ private slots:
             dialogs->questions.clear();
             dialogs->messages.clear();
             QStringList titles;
-            form->SetYieldProbe([&] {
-                titles << form->windowTitle();
-                if (titles.size() == 1) {
+            const auto recording = connect(form.get(), &QWidget::windowTitleChanged,
+                                           [&](const QString& title) { titles << title; });
+            bool first = true;
+            form->SetEventsProbe([&] {
+                if (std::exchange(first, false)) {
                     QTest::qSleep(300);  // long enough for the next file's count to show
                     QVERIFY(!form->close());
                 }
             });
             form->show();
+            QTest::qWait(2 * tidelin::app::Form1::YieldInterval.count());  // events are due in the first file
             QTest::mouseClick(Button(3), Qt::LeftButton);
-            form->SetYieldProbe(nullptr);
+            form->SetEventsProbe(nullptr);
 
             QCOMPARE(dialogs->questions.size(), 2);
             QCOMPARE(dialogs->questions[1].text, QString::fromUtf8("Остановить после текущего файла?"));
@@ -443,69 +292,13 @@ private slots:
             if (!row.stops) {
                 QVERIFY(titles.contains(QString::fromUtf8("Tidelin — файлов: 1")));
             }
+            disconnect(recording);
             QCOMPARE(dialogs->messages.size(), 1);
             QCOMPARE(dialogs->messages[0].text, Completed);
             QCOMPARE(form->windowTitle(), QStringLiteral("Tidelin"));
             QVERIFY(form->isVisible());
             QVERIFY(form->isEnabled());
         }
-    }
-
-    void folderChosenThroughALinkIsWalkedWhereItLeads() {
-        const QString file = File("real/a.txt", "a\r\n");
-        QVERIFY(QFile::link(temp->Path("real"), temp->Path("link")));
-        dialogs->folders = {temp->Path("link")};
-        dialogs->answers = {Dialogs::Answer::Yes};
-        QTest::mouseClick(Button(3), Qt::LeftButton);
-        QCOMPARE(form->FolderPath(), QFileInfo(temp->Path("real")).canonicalFilePath());
-        QCOMPARE(Read(file), QByteArray("a\n"));
-    }
-
-    void vanishedFolderRunsNoWalk() {
-        const QString tree = temp->Path("gone");
-        dialogs->folders = {tree};
-        dialogs->answers = {Dialogs::Answer::Yes};
-        form->Log().Append("old");
-        QTest::mouseClick(Button(3), Qt::LeftButton);
-        QVERIFY(Entries().isEmpty());
-        QVERIFY(dialogs->messages.isEmpty());
-        QVERIFY(form->isEnabled());
-    }
-
-    void closingTheIdleWindowRemovesItsOwnLeftOverWorkFile() {
-        // Where unnamed files are not offered, a refused conversion leaves the named work file.
-        const QString file = File("a.txt", "a\r\n", QFile::ReadOwner);
-        dialogs->files = {file};
-        dialogs->answers = {Dialogs::Answer::Yes};
-        tidelin::fs::SetUnnamedFilesOffered(false);
-        QTest::mouseClick(Button(1), Qt::LeftButton);
-        tidelin::fs::SetUnnamedFilesOffered(true);
-        QCOMPARE(dialogs->messages.size(), 1);
-        const QString workFile = QString::fromStdString(form->GetEngine().WorkFile());
-        QVERIFY(QFile::exists(workFile));
-        form->show();
-        QVERIFY(form->close());
-        QVERIFY(!QFile::exists(workFile));
-    }
-
-    void chosenNamesAreUsedExactly() {
-        // On Linux a name may end in a blank: the chosen file and folder, not their namesakes.
-        const QString plain = File("notes.txt", "a\r\n");
-        const QString blank = File("notes.txt ", "b\r\n");
-        const QString plainInFolder = File("proj/c.txt", "c\r\n");
-        const QString blankInFolder = File("proj /d.txt", "d\r\n");
-        dialogs->files = {blank};
-        dialogs->folders = {temp->Path("proj ")};
-        dialogs->answers = {Dialogs::Answer::Yes, Dialogs::Answer::Yes};
-        QTest::mouseClick(Button(1), Qt::LeftButton);
-        QTest::mouseClick(Button(3), Qt::LeftButton);
-        QCOMPARE(Find<QLabel>(form.get(), "DlgFilename")->text(), blank);
-        QCOMPARE(form->FolderPath(), temp->Path("proj "));
-        QCOMPARE(Read(blank), QByteArray("b\n"));
-        QCOMPARE(Read(blankInFolder), QByteArray("d\n"));
-        QCOMPARE(Read(plain), QByteArray("a\r\n"));
-        QCOMPARE(Read(plainInFolder), QByteArray("c\r\n"));
-        QCOMPARE(dialogs->messages.size(), 2);
     }
 
     void fileDialogFiltersMatchTheirPatterns() {

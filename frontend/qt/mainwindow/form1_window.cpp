@@ -4,7 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
-#include <QFontMetricsF>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -140,7 +140,7 @@ void Form1Window::SetBusy(bool busy) {
 void Form1Window::SetTitle(const std::string& title) { setWindowTitle(FromUtf8(title)); }
 
 float Form1Window::MeasureTwips(const std::string& text) {
-    const QFontMetricsF metrics(font(), this);
+    const QFontMetrics metrics(font(), this);
     return static_cast<float>(metrics.horizontalAdvance(FromUtf8(text)) * 1440.0 / logicalDpiX());
 }
 
@@ -156,8 +156,8 @@ void Form1Window::AppendEntry(const std::string& entry) { list1_->addItem(FromUt
 void Form1Window::ClearEntries() { list1_->clear(); }
 
 void Form1Window::SetListRange(float widestEntryTwips) {
-    // The twips came from this window's own measure, so they turn back into whole pixels.
-    list1_->SetWidestText(static_cast<int>(std::ceil(widestEntryTwips * logicalDpiX() / 1440.0 - 0.01)));
+    // The twips came from this window's own measure in whole pixels, so they turn back into them.
+    list1_->SetWidestText(static_cast<int>(std::lround(widestEntryTwips * logicalDpiX() / 1440.0)));
 }
 
 void Form1Window::closeEvent(QCloseEvent* event) {
