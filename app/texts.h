@@ -28,6 +28,8 @@ inline constexpr char Author[] = "© 2026 Команда Tidelin";
 inline constexpr char Site[] = "https://www.tidelin.example/";
 inline constexpr char Ok[] = "OK";
 inline constexpr char SiteFailureTitle[] = "Error";
+// The start of the report on an address that cannot be opened; the address follows it.
+inline constexpr char CannotOpenSite[] = "Не удалось открыть адрес ";
 
 // "Windows" for the convention a direction starts from, "Unix" for the other; as the user
 // reads them in the confirmations.

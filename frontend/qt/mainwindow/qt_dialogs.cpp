@@ -11,6 +11,7 @@
 
 #include "app_info.h"
 #include "russian_file_columns.h"
+#include "texts.h"
 
 namespace tidelin {
 
@@ -115,7 +116,7 @@ void QtDialogs::SpeakRussian() {
 bool QtDialogs::OpenUrl(const QString& address, QString& failure) {
     const QUrl url(address, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty()) {
-        failure = QStringLiteral("Не удалось открыть адрес ") + address;
+        failure = QString::fromUtf8(app::text::CannotOpenSite) + address;
         return false;
     }
     // The desktop finding no program for the address is no failure: nothing is shown.
