@@ -79,7 +79,14 @@ if [ -n "${TIDELIN_GUI_SCREENSHOT:-}" ]; then
     windows_step "Screenshot"
     install_missing imagemagick
     "$WINE" "$BIN/tidelin.exe" &
-    sleep 3  # a picture for people, not a check: the window has long been drawn by then
+    # A picture for people, not a check: taken once the window is drawn (a Wine that starts
+    # afresh on a busy machine takes a while), or after 30 s whatever it shows.
+    for _ in $(seq 30); do
+        sleep 1
+        import -window root "$TIDELIN_GUI_SCREENSHOT"
+        [ "$(identify -format %k "$TIDELIN_GUI_SCREENSHOT")" -gt 50 ] && break
+    done
+    sleep 1
     import -window root "$TIDELIN_GUI_SCREENSHOT"
 fi
 windows_step "Windows window checks done"

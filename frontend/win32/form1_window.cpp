@@ -3,7 +3,6 @@
 #include "app_info.h"
 #include "control_ids.h"
 #include "frm_about.h"
-#include "system_dialogs.h"
 #include "wide.h"
 
 namespace tidelin::win32 {
@@ -120,18 +119,6 @@ void Form1Window::OnClick(int id) {
     }
 }
 
-Form1Window::Answer Form1Window::ShowMessage(const std::string& text, Icon icon, Buttons buttons,
-                                             bool yesIsDefault) {
-    return ShowMessageBox(window_, text, icon, buttons, yesIsDefault);
-}
-
-std::string Form1Window::ChooseFile(const std::string& title, const std::vector<app::FileFilter>& filters,
-                                    int& filterIndex, const std::string& folder) {
-    return win32::ChooseFile(window_, title, filters, filterIndex, folder);
-}
-
-std::string Form1Window::ChooseFolder(const std::string& title) { return win32::ChooseFolder(window_, title); }
-
 // Busy: every control refuses input and the pointer is the arrow with the hourglass. The
 // frame itself stays live, so that its close box can offer to stop a folder walk.
 void Form1Window::SetBusy(bool busy) {
@@ -183,11 +170,5 @@ void Form1Window::ProcessEvents() {
         Dispatch(message);
     }
 }
-
-void Form1Window::AppendEntry(const std::string& entry) { list1_.Append(entry); }
-
-void Form1Window::ClearEntries() { list1_.Clear(); }
-
-void Form1Window::SetListRange(float widestEntryTwips) { list1_.SetRange(widestEntryTwips); }
 
 }  // namespace tidelin::win32

@@ -9,6 +9,7 @@
 #include "form1.h"
 #include "form1_view.h"
 #include "message_list.h"
+#include "system_dialogs.h"
 
 namespace tidelin::win32 {
 
@@ -26,18 +27,24 @@ public:
     // Dispatches one message with the window's keyboard handling (Tab, Enter on a button).
     void Dispatch(MSG& message);
 
-    // app::Form1View
-    Answer ShowMessage(const std::string& text, Icon icon, Buttons buttons, bool yesIsDefault) override;
+    // app::Form1View: the system's own dialogs, owned by the window, ...
+    Answer ShowMessage(const std::string& text, Icon icon, Buttons buttons, bool yesIsDefault) override {
+        return ShowMessageBox(window_, text, icon, buttons, yesIsDefault);
+    }
     std::string ChooseFile(const std::string& title, const std::vector<app::FileFilter>& filters,
-                           int& filterIndex, const std::string& folder) override;
-    std::string ChooseFolder(const std::string& title) override;
+                           int& filterIndex, const std::string& folder) override {
+        return win32::ChooseFile(window_, title, filters, filterIndex, folder);
+    }
+    std::string ChooseFolder(const std::string& title) override { return win32::ChooseFolder(window_, title); }
+    // ... List1 ...
+    void AppendEntry(const std::string& entry) override { list1_.Append(entry); }
+    void ClearEntries() override { list1_.Clear(); }
+    void SetListRange(float widestEntryTwips) override { list1_.SetRange(widestEntryTwips); }
+    // ... and the window itself.
     void SetBusy(bool busy) override;
     void SetTitle(const std::string& title) override;
     float MeasureTwips(const std::string& text) override;
     void ProcessEvents() override;
-    void AppendEntry(const std::string& entry) override;
-    void ClearEntries() override;
-    void SetListRange(float widestEntryTwips) override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
