@@ -82,7 +82,7 @@ LRESULT Form1Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_SETCURSOR:
-        if (busy_) {
+        if (form_.IsBusy()) {
             ::SetCursor(::LoadCursorW(nullptr, IDC_APPSTARTING));
             return TRUE;
         }
@@ -122,7 +122,6 @@ void Form1Window::OnClick(int id) {
 // Busy: every control refuses input and the pointer is the arrow with the hourglass. The
 // frame itself stays live, so that its close box can offer to stop a folder walk.
 void Form1Window::SetBusy(bool busy) {
-    busy_ = busy;
     if (busy) {
         focusBeforeBusy_ = ::GetFocus();
         EnableInput(false);

@@ -58,7 +58,6 @@ private:
     Controls controls_;
     MessageList list1_;
     app::Form1 form_;
-    bool busy_ = false;
     HWND focusBeforeBusy_ = nullptr;  // the control that gets the focus back when idle again
 };
 
