@@ -24,8 +24,9 @@ inline int ControlId(const app::WindowLayout& layout, const char* name) {
 // The control of `layout` with the ID `id`, or none.
 inline const app::Control* ControlWithId(const app::WindowLayout& layout, int id) {
     const int index = id - FirstControlId;
-    return index >= 0 && static_cast<std::size_t>(index) < layout.controls.size() ? &layout.controls[index]
-                                                                                   : nullptr;
+    return index >= 0 && static_cast<std::size_t>(index) < layout.controls.size()
+               ? &layout.controls[index]
+               : nullptr;
 }
 
 // Resources

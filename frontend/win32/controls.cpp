@@ -52,15 +52,22 @@ struct Kind {
 
 Kind KindOf(app::ControlKind kind) {
     switch (kind) {
-    case app::ControlKind::Button: return {WC_BUTTONW, WS_VISIBLE | BS_PUSHBUTTON, 0};
-    case app::ControlKind::CheckBox: return {WC_BUTTONW, WS_VISIBLE | BS_AUTOCHECKBOX, 0};
-    case app::ControlKind::Frame: return {WC_BUTTONW, WS_VISIBLE | BS_GROUPBOX, 0};
-    case app::ControlKind::List:
-        return {WC_LISTBOXW, WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY,
-                WS_EX_CLIENTEDGE};
-    case app::ControlKind::Label: return {WC_STATICW, WS_VISIBLE | SS_LEFT | SS_NOTIFY, 0};
-    case app::ControlKind::Hidden: return {WC_STATICW, SS_LEFT, 0};
-    case app::ControlKind::Picture: return {WC_STATICW, WS_VISIBLE | SS_ICON | SS_REALSIZEIMAGE, 0};
+        case app::ControlKind::Button:
+            return {WC_BUTTONW, WS_VISIBLE | BS_PUSHBUTTON, 0};
+        case app::ControlKind::CheckBox:
+            return {WC_BUTTONW, WS_VISIBLE | BS_AUTOCHECKBOX, 0};
+        case app::ControlKind::Frame:
+            return {WC_BUTTONW, WS_VISIBLE | BS_GROUPBOX, 0};
+        case app::ControlKind::List:
+            return {WC_LISTBOXW,
+                    WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY,
+                    WS_EX_CLIENTEDGE};
+        case app::ControlKind::Label:
+            return {WC_STATICW, WS_VISIBLE | SS_LEFT | SS_NOTIFY, 0};
+        case app::ControlKind::Hidden:
+            return {WC_STATICW, SS_LEFT, 0};
+        case app::ControlKind::Picture:
+            return {WC_STATICW, WS_VISIBLE | SS_ICON | SS_REALSIZEIMAGE, 0};
     }
     return {WC_STATICW, 0, 0};
 }
@@ -78,15 +85,18 @@ void Controls::Create(HWND window) {
     const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(window, GWLP_HINSTANCE));
     for (const app::Control& control : layout_.controls) {
         const Kind kind = KindOf(control.kind);
-        const DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style | (control.takesFocus ? WS_TABSTOP : 0);
-        ::CreateWindowExW(kind.exStyle, kind.windowClass, Wide(control.caption).c_str(), style, 0, 0, 0, 0, window,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(layout_, control.name))), instance,
-                          nullptr);
+        const DWORD style =
+            WS_CHILD | WS_CLIPSIBLINGS | kind.style | (control.takesFocus ? WS_TABSTOP : 0);
+        ::CreateWindowExW(
+            kind.exStyle, kind.windowClass, Wide(control.caption).c_str(), style, 0, 0, 0, 0,
+            window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(layout_, control.name))),
+            instance, nullptr);
     }
     // A frame lies beneath the controls it frames; each new control went beneath the others.
     for (const app::Control& control : layout_.controls) {
         if (control.kind == app::ControlKind::Frame) {
-            ::SetWindowPos((*this)[control.name], HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            ::SetWindowPos((*this)[control.name], HWND_BOTTOM, 0, 0, 0, 0,
+                           SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
     }
     LayOut(WindowDpi(window));
@@ -111,8 +121,8 @@ void Controls::LayOut(int dpi) {
     for (const app::Control& control : layout_.controls) {
         const app::Rect at = app::OnClientArea(layout_, control);
         HWND made = (*this)[control.name];
-        ::SetWindowPos(made, nullptr, Pixels(at.left), Pixels(at.top), Pixels(at.width), Pixels(at.height),
-                       SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(made, nullptr, Pixels(at.left), Pixels(at.top), Pixels(at.width),
+                       Pixels(at.height), SWP_NOZORDER | SWP_NOACTIVATE);
         ::SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
     }
     if (old != nullptr) {
@@ -127,6 +137,8 @@ void Controls::DpiChanged(WPARAM wParam, LPARAM lParam) {
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HWND Controls::operator[](const char* name) const { return ::GetDlgItem(window_, ControlId(layout_, name)); }
+HWND Controls::operator[](const char* name) const {
+    return ::GetDlgItem(window_, ControlId(layout_, name));
+}
 
 }  // namespace tidelin::win32

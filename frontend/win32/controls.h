@@ -9,10 +9,12 @@
 namespace tidelin::win32 {
 
 // Twips (1/1440 inch) to pixels at `dpi` dots per inch.
-inline int Pixels(int twips, int dpi) { return ::MulDiv(twips, dpi, 1440); }
+inline int Pixels(int twips, int dpi) {
+    return ::MulDiv(twips, dpi, 1440);
+}
 
 class Controls {
-public:
+  public:
     explicit Controls(const app::WindowLayout& layout) : layout_(layout) {}
     ~Controls();
     Controls(const Controls&) = delete;
@@ -34,7 +36,7 @@ public:
     HFONT Font() const { return font_; }
     int Pixels(int twips) const { return win32::Pixels(twips, dpi_); }
 
-private:
+  private:
     const app::WindowLayout& layout_;
     HWND window_ = nullptr;
     HFONT font_ = nullptr;

@@ -13,28 +13,31 @@ constexpr DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX
 
 }  // namespace
 
-Form1Window::Form1Window(HINSTANCE instance) : instance_(instance), controls_(app::Form1Layout), form_(*this) {}
+Form1Window::Form1Window(HINSTANCE instance)
+    : instance_(instance), controls_(app::Form1Layout), form_(*this) {}
 
 void Form1Window::Create() {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance_;
-    windowClass.hIcon = static_cast<HICON>(
-        ::LoadImageW(instance_, MAKEINTRESOURCEW(IdProgramIcon), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
-    windowClass.hIconSm = static_cast<HICON>(
-        ::LoadImageW(instance_, MAKEINTRESOURCEW(IdProgramIcon), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    windowClass.hIcon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IdProgramIcon),
+                                                        IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+    windowClass.hIconSm = static_cast<HICON>(::LoadImageW(
+        instance_, MAKEINTRESOURCEW(IdProgramIcon), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = ClassName;
     ::RegisterClassExW(&windowClass);
 
-    window_ = ::CreateWindowExW(0, ClassName, Wide(app::Title).c_str(), Style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
+    window_ = ::CreateWindowExW(0, ClassName, Wide(app::Title).c_str(), Style, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                instance_, this);
     controls_.Create(window_);
     list1_.Attach(controls_["List1"]);
     list1_.SetDpi(controls_.Dpi());
-    ::SendMessageW(controls_["Check1"], BM_SETCHECK, form_.SkipBinary() ? BST_CHECKED : BST_UNCHECKED, 0);
+    ::SendMessageW(controls_["Check1"], BM_SETCHECK,
+                   form_.SkipBinary() ? BST_CHECKED : BST_UNCHECKED, 0);
     form_.Load();
 }
 
@@ -51,8 +54,10 @@ void Form1Window::Show(int how) {
 
 void Form1Window::Dispatch(MSG& message) {
     // Enter presses the focused button, and only that one: the window has no default button.
-    if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN && ::IsChild(window_, message.hwnd) &&
-        (::SendMessageW(message.hwnd, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
+    if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN &&
+        ::IsChild(window_, message.hwnd) &&
+        (::SendMessageW(message.hwnd, WM_GETDLGCODE, 0, 0) &
+         (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
         ::SendMessageW(message.hwnd, BM_CLICK, 0, 0);
         return;
     }
@@ -64,7 +69,8 @@ void Form1Window::Dispatch(MSG& message) {
 
 LRESULT CALLBACK Form1Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* form = static_cast<Form1Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        auto* form =
+            static_cast<Form1Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         form->window_ = window;
         ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
     }
@@ -76,31 +82,31 @@ LRESULT CALLBACK Form1Window::WindowProc(HWND window, UINT message, WPARAM wPara
 
 LRESULT Form1Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
-            OnClick(LOWORD(wParam));
-        }
-        return 0;
-    case WM_SETCURSOR:
-        if (form_.IsBusy()) {
-            ::SetCursor(::LoadCursorW(nullptr, IDC_APPSTARTING));
-            return TRUE;
-        }
-        break;
-    case WM_DPICHANGED:
-        controls_.DpiChanged(wParam, lParam);
-        list1_.SetDpi(controls_.Dpi());
-        return 0;
-    case WM_CLOSE:
-        if (form_.QueryClose()) {
-            ::DestroyWindow(window_);
-        }
-        return 0;
-    case WM_DESTROY:
-        ::PostQuitMessage(0);
-        return 0;
-    default:
-        break;
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
+                OnClick(LOWORD(wParam));
+            }
+            return 0;
+        case WM_SETCURSOR:
+            if (form_.IsBusy()) {
+                ::SetCursor(::LoadCursorW(nullptr, IDC_APPSTARTING));
+                return TRUE;
+            }
+            break;
+        case WM_DPICHANGED:
+            controls_.DpiChanged(wParam, lParam);
+            list1_.SetDpi(controls_.Dpi());
+            return 0;
+        case WM_CLOSE:
+            if (form_.QueryClose()) {
+                ::DestroyWindow(window_);
+            }
+            return 0;
+        case WM_DESTROY:
+            ::PostQuitMessage(0);
+            return 0;
+        default:
+            break;
     }
     return ::DefWindowProcW(window_, message, wParam, lParam);
 }
@@ -111,7 +117,8 @@ void Form1Window::OnClick(int id) {
         return;
     }
     if (control->kind == app::ControlKind::CheckBox) {
-        form_.SetSkipBinary(::SendMessageW(controls_[control->name], BM_GETCHECK, 0, 0) == BST_CHECKED);
+        form_.SetSkipBinary(::SendMessageW(controls_[control->name], BM_GETCHECK, 0, 0) ==
+                            BST_CHECKED);
     } else if (const auto command = app::CommandOf(control->name)) {
         form_.Click(*command);
     } else if (control->kind == app::ControlKind::Button && !form_.IsBusy()) {
@@ -146,7 +153,9 @@ void Form1Window::EnableInput(bool enabled) {
     }
 }
 
-void Form1Window::SetTitle(const std::string& title) { ::SetWindowTextW(window_, Wide(title).c_str()); }
+void Form1Window::SetTitle(const std::string& title) {
+    ::SetWindowTextW(window_, Wide(title).c_str());
+}
 
 float Form1Window::MeasureTwips(const std::string& text) {
     const std::wstring wide = Wide(text);

@@ -14,7 +14,7 @@
 namespace tidelin::win32 {
 
 class Form1Window : public app::Form1View {
-public:
+  public:
     static constexpr const wchar_t* ClassName = L"TidelinForm1";
 
     explicit Form1Window(HINSTANCE instance);
@@ -28,14 +28,17 @@ public:
     void Dispatch(MSG& message);
 
     // app::Form1View: the system's own dialogs, owned by the window, ...
-    Answer ShowMessage(const std::string& text, Icon icon, Buttons buttons, bool yesIsDefault) override {
+    Answer ShowMessage(const std::string& text, Icon icon, Buttons buttons,
+                       bool yesIsDefault) override {
         return ShowMessageBox(window_, text, icon, buttons, yesIsDefault);
     }
     std::string ChooseFile(const std::string& title, const std::vector<app::FileFilter>& filters,
                            int& filterIndex, const std::string& folder) override {
         return win32::ChooseFile(window_, title, filters, filterIndex, folder);
     }
-    std::string ChooseFolder(const std::string& title) override { return win32::ChooseFolder(window_, title); }
+    std::string ChooseFolder(const std::string& title) override {
+        return win32::ChooseFolder(window_, title);
+    }
     // ... List1 ...
     void AppendEntry(const std::string& entry) override { list1_.Append(entry); }
     void ClearEntries() override { list1_.Clear(); }
@@ -46,7 +49,7 @@ public:
     float MeasureTwips(const std::string& text) override;
     void ProcessEvents() override;
 
-private:
+  private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnClick(int id);

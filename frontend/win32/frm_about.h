@@ -9,13 +9,13 @@
 namespace tidelin::win32 {
 
 class FrmAbout {
-public:
+  public:
     static constexpr const wchar_t* ClassName = L"TidelinFrmAbout";
 
     // Shows the window and returns when it has been closed; the owner takes no input meanwhile.
     static void ShowModal(HINSTANCE instance, HWND owner);
 
-private:
+  private:
     FrmAbout(HINSTANCE instance, HWND owner);
     ~FrmAbout();
     FrmAbout(const FrmAbout&) = delete;

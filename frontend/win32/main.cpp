@@ -1,6 +1,7 @@
 // Starts Tidelin on Windows: one instance per user session and temporary folder, the main
 // window in Russian.
 #include <windows.h>
+
 #include <commctrl.h>
 #include <objbase.h>
 

@@ -10,7 +10,9 @@ void MessageList::Append(const std::string& entry) {
     ::SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
 }
 
-void MessageList::Clear() { ::SendMessageW(list_, LB_RESETCONTENT, 0, 0); }
+void MessageList::Clear() {
+    ::SendMessageW(list_, LB_RESETCONTENT, 0, 0);
+}
 
 void MessageList::SetRange(float widestTwips) {
     widestTwips_ = widestTwips;
@@ -24,7 +26,8 @@ void MessageList::SetDpi(int dpi) {
 
 void MessageList::ApplyRange() {
     // The twips came from the window's own measure, so they turn back into whole pixels.
-    const auto pixels = static_cast<int>(std::ceil(widestTwips_ * static_cast<float>(dpi_) / 1440.0f - 0.01f));
+    const auto pixels =
+        static_cast<int>(std::ceil(widestTwips_ * static_cast<float>(dpi_) / 1440.0f - 0.01f));
     ::SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(pixels + TextMargin), 0);
 }
 

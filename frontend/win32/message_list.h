@@ -9,7 +9,7 @@
 namespace tidelin::win32 {
 
 class MessageList {
-public:
+  public:
     // Room left of an entry's text, which the scroll range adds to the widest text.
     static constexpr int TextMargin = 3;
 
@@ -22,7 +22,7 @@ public:
     void SetRange(float widestTwips);
     void SetDpi(int dpi);
 
-private:
+  private:
     void ApplyRange();
 
     HWND list_ = nullptr;

@@ -1,7 +1,7 @@
 #include "system_dialogs.h"
 
-#include <shlobj.h>
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include "app_info.h"
 #include "wide.h"
@@ -17,21 +17,27 @@ constexpr DWORD PathBuffer = 32768;
 
 }  // namespace
 
-View::Answer ShowMessageBox(HWND owner, const std::string& text, View::Icon icon, View::Buttons buttons,
-                            bool yesIsDefault) {
-    UINT flags = icon == View::Icon::Critical ? MB_ICONERROR : icon == View::Icon::Warning ? MB_ICONWARNING : 0;
+View::Answer ShowMessageBox(HWND owner, const std::string& text, View::Icon icon,
+                            View::Buttons buttons, bool yesIsDefault) {
+    UINT flags = icon == View::Icon::Critical  ? MB_ICONERROR
+                 : icon == View::Icon::Warning ? MB_ICONWARNING
+                                               : 0;
     if (buttons == View::Buttons::YesNo) {
         flags |= MB_YESNO | (yesIsDefault ? MB_DEFBUTTON1 : MB_DEFBUTTON2);
     }
     switch (::MessageBoxW(owner, Wide(text).c_str(), Wide(app::Title).c_str(), flags)) {
-    case IDYES: return View::Answer::Yes;
-    case IDNO: return View::Answer::No;
-    default: return View::Answer::Ok;
+        case IDYES:
+            return View::Answer::Yes;
+        case IDNO:
+            return View::Answer::No;
+        default:
+            return View::Answer::Ok;
     }
 }
 
-std::string ChooseFile(HWND owner, const std::string& title, const std::vector<app::FileFilter>& filters,
-                       int& filterIndex, const std::string& folder) {
+std::string ChooseFile(HWND owner, const std::string& title,
+                       const std::vector<app::FileFilter>& filters, int& filterIndex,
+                       const std::string& folder) {
     // Pairs of NUL-ended texts, ended by an empty one.
     std::wstring pairs;
     for (const app::FileFilter& filter : filters) {
@@ -70,8 +76,8 @@ std::string ChooseFolder(HWND owner, const std::string& title) {
     std::wstring path(PathBuffer, L'\0');
     // The long form where the system has it; the classic one takes MAX_PATH characters.
     using GetPathExFn = BOOL(WINAPI*)(PCIDLIST_ABSOLUTE, PWSTR, DWORD, int);
-    static const auto getPathEx = reinterpret_cast<GetPathExFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"shell32.dll"), "SHGetPathFromIDListEx")));
+    static const auto getPathEx = reinterpret_cast<GetPathExFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"shell32.dll"), "SHGetPathFromIDListEx")));
     if (getPathEx == nullptr || !getPathEx(item, path.data(), PathBuffer, 0)) {
         ::SHGetPathFromIDListW(item, path.data());
     }

@@ -4,8 +4,9 @@
 // the tidelin.exe beside the driver, and TIDELIN_GUI_ROOT names the folder to work in (the
 // temporary folder otherwise).
 #include <windows.h>
-#include <commctrl.h>
 #undef Yield  // a no-op macro left from 16-bit Windows; the engine host has a Yield of its own
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -38,14 +39,18 @@ const std::wstring AboutClass = L"TidelinFrmAbout";
 const std::wstring FileChooserTitle = Wide(text::ConvertFileTitle);
 const std::wstring FolderChooserTitle = Wide(text::ConvertFolderTitle);
 const std::wstring Completed = Wide(text::Completed);
-constexpr int FileNameBox = 0x47C;    // cmb13 of the open dialog (edt1 = 0x480 in older ones)
-constexpr int FilterBox = 0x470;      // cmb1: the file-type list
+constexpr int FileNameBox = 0x47C;  // cmb13 of the open dialog (edt1 = 0x480 in older ones)
+constexpr int FilterBox = 0x470;    // cmb1: the file-type list
 
 std::wstring program;
 std::wstring root;  // this run's folder, removed at the end
 
-HWND Form1Control(HWND form, const char* name) { return ControlOf(form, app::Form1Layout, name); }
-int Form1Id(const char* name) { return tidelin::win32::ControlId(app::Form1Layout, name); }
+HWND Form1Control(HWND form, const char* name) {
+    return ControlOf(form, app::Form1Layout, name);
+}
+int Form1Id(const char* name) {
+    return tidelin::win32::ControlId(app::Form1Layout, name);
+}
 
 void WriteFile(const std::wstring& path, const std::string& content) {
     std::ofstream out(path.c_str(), std::ios::binary);
@@ -75,9 +80,13 @@ void Close(Program& tidelin, HWND form) {
     WaitFor([&] { return tidelin.Exited(); }, "the program to end");
 }
 
-HWND Start(Program& tidelin) { return tidelin.WaitForWindow(FormClass, Title); }
+HWND Start(Program& tidelin) {
+    return tidelin.WaitForWindow(FormClass, Title);
+}
 
-bool IsIdle(HWND form) { return ::IsWindowEnabled(Form1Control(form, "Command5")) != FALSE; }
+bool IsIdle(HWND form) {
+    return ::IsWindowEnabled(Form1Control(form, "Command5")) != FALSE;
+}
 
 HWND FileNameControl(HWND chooser) {
     HWND name = ::GetDlgItem(chooser, FileNameBox);
@@ -98,7 +107,8 @@ void ConvertOneFile(Program& tidelin, HWND form, const char* command, const std:
     Press(form, Form1Id(command));
     ChooseFile(tidelin.WaitForDialog(FileChooserTitle), file);
     HWND box = tidelin.WaitForDialog(Title);
-    CheckEqual(BoxText(box), Wide(text::FileConfirmation(Utf8(file), direction)), "file confirmation");
+    CheckEqual(BoxText(box), Wide(text::FileConfirmation(Utf8(file), direction)),
+               "file confirmation");
     Check(DefaultButton(box) == IDYES, "Yes is the default of the file confirmation");
     Check(ShowsIcon(box), "the file confirmation shows its warning icon");
     Check(!IsIdle(form), "the window is busy while it asks");
@@ -117,7 +127,8 @@ void ChooseFolder(Program& tidelin, HWND form, const char* command, const std::w
     WaitFor(
         [&] {
             chooser = tidelin.Find(L"#32770");
-            return chooser != nullptr && ::FindWindowExW(chooser, nullptr, L"SysTreeView32", nullptr) != nullptr;
+            return chooser != nullptr &&
+                   ::FindWindowExW(chooser, nullptr, L"SysTreeView32", nullptr) != nullptr;
         },
         "the folder chooser");
     Check(::FindWindowExW(chooser, nullptr, L"Static", FolderChooserTitle.c_str()) != nullptr,
@@ -131,11 +142,13 @@ void StartUp() {
     Program tidelin(program, folders.temp);
     HWND form = Start(tidelin);
     CheckLayout(form, app::Form1Layout);
-    Check(::SendMessageW(Form1Control(form, "Check1"), BM_GETCHECK, 0, 0) == BST_CHECKED, "Check1 is ticked");
+    Check(::SendMessageW(Form1Control(form, "Check1"), BM_GETCHECK, 0, 0) == BST_CHECKED,
+          "Check1 is ticked");
     Check(ListEntries(Form1Control(form, "List1")).empty(), "the message list is empty");
     Check(!::IsWindowVisible(Form1Control(form, "DlgFilename")), "DlgFilename is never shown");
     const LONG style = ::GetWindowLongW(form, GWL_STYLE);
-    Check((style & WS_MAXIMIZEBOX) == 0 && (style & WS_THICKFRAME) == 0 && (style & WS_MINIMIZEBOX) != 0,
+    Check((style & WS_MAXIMIZEBOX) == 0 && (style & WS_THICKFRAME) == 0 &&
+              (style & WS_MINIMIZEBOX) != 0,
           "fixed frame with a minimise box only");
     Close(tidelin, form);
 }
@@ -147,7 +160,8 @@ void MissingTemporaryFolder() {
     WaitFor(
         [&] {
             if (HWND box = tidelin.Find(L"#32770")) {
-                throw Failure("the program shows \"" + Utf8(BoxText(box)) + "\" instead of its window");
+                throw Failure("the program shows \"" + Utf8(BoxText(box)) +
+                              "\" instead of its window");
             }
             return (form = tidelin.Find(FormClass, Title)) != nullptr;
         },
@@ -189,11 +203,14 @@ void MissingFileLoop() {
     std::wstring second(256, L'\0');
     second.resize(static_cast<std::size_t>(
         ::SendMessageW(filters, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(second.data()))));
-    CheckEqual(second, Wide(std::string(text::PerlPhpDescription) + " (" + text::PerlPhpPattern + ")"),
+    CheckEqual(second,
+               Wide(std::string(text::PerlPhpDescription) + " (" + text::PerlPhpPattern + ")"),
                "second filter");
     ::SendMessageW(filters, CB_SETCURSEL, 1, 0);
-    for (const WORD notification : {CBN_SELCHANGE, CBN_SELENDOK}) {  // as a user's choice sends them
-        ::PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(FilterBox, notification), reinterpret_cast<LPARAM>(filters));
+    for (const WORD notification :
+         {CBN_SELCHANGE, CBN_SELENDOK}) {  // as a user's choice sends them
+        ::PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(FilterBox, notification),
+                       reinterpret_cast<LPARAM>(filters));
     }
     ChooseFile(chooser, missing);
     HWND box = tidelin.WaitForDialog(Title);
@@ -208,9 +225,11 @@ void MissingFileLoop() {
     for (const char* command : {"Command1", "Command2"}) {
         Press(form, Form1Id(command));
         chooser = tidelin.WaitForDialog(FileChooserTitle);
-        Check(SelectedFilter(chooser) == 0, std::string(command) + " opens the chooser on all files again");
+        Check(SelectedFilter(chooser) == 0,
+              std::string(command) + " opens the chooser on all files again");
         Answer(chooser, IDCANCEL);
-        WaitFor([&] { return IsIdle(form) && tidelin.Find(L"#32770") == nullptr; }, "the idle state");
+        WaitFor([&] { return IsIdle(form) && tidelin.Find(L"#32770") == nullptr; },
+                "the idle state");
     }
     Close(tidelin, form);
 }
@@ -227,7 +246,8 @@ void FolderWalk() {
     HWND form = Start(tidelin);
     ChooseFolder(tidelin, form, "Command3", tree);
     HWND box = tidelin.WaitForDialog(Title);
-    CheckEqual(BoxText(box), Wide(text::FolderConfirmation(Utf8(tree), Direction::WinToUnix)), "folder confirmation");
+    CheckEqual(BoxText(box), Wide(text::FolderConfirmation(Utf8(tree), Direction::WinToUnix)),
+               "folder confirmation");
     Check(DefaultButton(box) == IDNO, "No is the default of the folder confirmation");
     Answer(box, IDYES);
     box = tidelin.WaitForDialog(Title);
@@ -241,10 +261,12 @@ void FolderWalk() {
     HWND list = Form1Control(form, "List1");
     const auto entries = ListEntries(list);
     Check(entries.size() == 2, "two entries, got " + std::to_string(entries.size()));
-    CheckEqual(entries[0], Wide(tidelin::Engine::BinaryEntryPrefix) + tree + L"\\bin.dat", "binary-file entry");
+    CheckEqual(entries[0], Wide(tidelin::Engine::BinaryEntryPrefix) + tree + L"\\bin.dat",
+               "binary-file entry");
     const std::wstring failed = entries[1];
     const std::wstring tail = L" - " + tree + L"\\ro.txt";
-    Check(failed.rfind(Wide(tidelin::WalkErrorEntryPrefix), 0) == 0 && failed.size() > tail.size() &&
+    Check(failed.rfind(Wide(tidelin::WalkErrorEntryPrefix), 0) == 0 &&
+              failed.size() > tail.size() &&
               failed.compare(failed.size() - tail.size(), tail.size(), tail) == 0,
           "error entry for ro.txt, got \"" + Utf8(failed) + "\"");
     // The scroll range is in pixels over the widest entry: a few pixels per character, not
@@ -288,7 +310,8 @@ void StopWalk() {
     Check(entries.size() == 1 && entries[0].size() > tail.size() &&
               entries[0].compare(entries[0].size() - tail.size(), tail.size(), tail) == 0 &&
               entries[0].rfind(Wide(tidelin::WalkErrorEntryPrefix), 0) != 0,
-          "one entry says where the walk stopped, got " + std::to_string(entries.size()) + " entries");
+          "one entry says where the walk stopped, got " + std::to_string(entries.size()) +
+              " entries");
     CheckEqual(TextOf(form), Title, "the title is back after the walk");
     Check(ReadFile(tree + L"\\" + std::to_wstring(10000 + Files - 1) + L".txt") == "a\r\nb\r\n",
           "the files after the stop are left alone");
@@ -302,7 +325,9 @@ void About() {
     const Folders folders = MakeFolders(L"about");
     Program tidelin(program, folders.temp);
     HWND form = Start(tidelin);
-    const auto label = [](HWND about, const char* name) { return TextOf(ControlOf(about, app::AboutLayout, name)); };
+    const auto label = [](HWND about, const char* name) {
+        return TextOf(ControlOf(about, app::AboutLayout, name));
+    };
     for (const WPARAM key : {VK_ESCAPE, VK_RETURN}) {
         // Enter on the focused About button opens the window, as a click does.
         ::PostMessageW(Form1Control(form, "Command5"), WM_KEYDOWN, VK_RETURN, 0);
@@ -311,14 +336,16 @@ void About() {
         CheckEqual(label(about, "lblTitle"), Title, "lblTitle");
         CheckEqual(label(about, "lblVersion"), Wide(text::VersionLine()), "lblVersion");
         CheckEqual(label(about, "lblDescription"), Wide(app::Description), "lblDescription");
-        Check(::SendMessageW(about, WM_GETICON, ICON_SMALL, 0) == 0 && ::SendMessageW(about, WM_GETICON, ICON_BIG, 0) == 0,
+        Check(::SendMessageW(about, WM_GETICON, ICON_SMALL, 0) == 0 &&
+                  ::SendMessageW(about, WM_GETICON, ICON_BIG, 0) == 0,
               "the About window has no icon of its own");
         Check(::SendMessageW(ControlOf(about, app::AboutLayout, "Image1"), STM_GETICON, 0, 0) != 0,
               "Image1 shows the icon");
         Check(!::IsWindowEnabled(form), "the main window takes no input meanwhile");
         ::PostMessageW(ControlOf(about, app::AboutLayout, "cmdOK"), WM_KEYDOWN, key, 0);
         WaitFor([&] { return !::IsWindow(about); }, "the About window to close");
-        WaitFor([&] { return ::IsWindowEnabled(form) != FALSE; }, "the main window to take input again");
+        WaitFor([&] { return ::IsWindowEnabled(form) != FALSE; },
+                "the main window to take input again");
     }
     Close(tidelin, form);
 }
@@ -379,8 +406,13 @@ int wmain(int argc, wchar_t** argv) {
         const char* name;
         void (*run)();
     } cases[] = {
-        {"StartUp", StartUp}, {"MissingTemporaryFolder", MissingTemporaryFolder}, {"OneFileEachWay", OneFileEachWay},
-        {"MissingFileLoop", MissingFileLoop}, {"FolderWalk", FolderWalk}, {"StopWalk", StopWalk}, {"About", About},
+        {"StartUp", StartUp},
+        {"MissingTemporaryFolder", MissingTemporaryFolder},
+        {"OneFileEachWay", OneFileEachWay},
+        {"MissingFileLoop", MissingFileLoop},
+        {"FolderWalk", FolderWalk},
+        {"StopWalk", StopWalk},
+        {"About", About},
         {"SecondStart", SecondStart},
     };
     // The cases named on the command line, or all of them.
@@ -388,7 +420,8 @@ int wmain(int argc, wchar_t** argv) {
     int failures = 0;
     int run = 0;
     for (const auto& c : cases) {
-        if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), Wide(c.name)) == wanted.end()) {
+        if (!wanted.empty() &&
+            std::find(wanted.begin(), wanted.end(), Wide(c.name)) == wanted.end()) {
             continue;
         }
         ++run;

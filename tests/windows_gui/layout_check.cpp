@@ -23,9 +23,11 @@ void CheckLayout(HWND window, const app::WindowLayout& layout) {
     const std::string at = " at " + std::to_string(dpi) + " DPI";
     RECT client{};
     ::GetClientRect(window, &client);
-    Check(client.right == pixels(layout.clientWidth) && client.bottom == pixels(layout.clientHeight),
-          "client area of " + std::to_string(layout.clientWidth) + " x " + std::to_string(layout.clientHeight) +
-              " twips" + at + ", got " + std::to_string(client.right) + " x " + std::to_string(client.bottom));
+    Check(
+        client.right == pixels(layout.clientWidth) && client.bottom == pixels(layout.clientHeight),
+        "client area of " + std::to_string(layout.clientWidth) + " x " +
+            std::to_string(layout.clientHeight) + " twips" + at + ", got " +
+            std::to_string(client.right) + " x " + std::to_string(client.bottom));
     std::vector<HWND> tabOrder;
     for (const app::Control& control : layout.controls) {
         HWND made = ControlOf(window, layout, control.name);
@@ -39,7 +41,8 @@ void CheckLayout(HWND window, const app::WindowLayout& layout) {
         const bool sized = control.kind == app::ControlKind::Picture ||
                            (place.right - place.left == pixels(twips.width) &&
                             place.bottom - place.top == pixels(twips.height));
-        Check(place.left == pixels(twips.left) && place.top == pixels(twips.top) && sized, name + " in its place" + at);
+        Check(place.left == pixels(twips.left) && place.top == pixels(twips.top) && sized,
+              name + " in its place" + at);
         if (*control.caption != '\0') {
             CheckEqual(TextOf(made), Wide(control.caption), "caption of " + name);
         }
@@ -54,13 +57,15 @@ void CheckLayout(HWND window, const app::WindowLayout& layout) {
     }
     Check(!tabOrder.empty(), "a control takes the focus");
     for (std::size_t i = 0; i < tabOrder.size(); ++i) {
-        Check(::GetNextDlgTabItem(window, tabOrder[i], FALSE) == tabOrder[(i + 1) % tabOrder.size()],
-              "Tab after the control with ID " + std::to_string(::GetDlgCtrlID(tabOrder[i])));
+        Check(
+            ::GetNextDlgTabItem(window, tabOrder[i], FALSE) == tabOrder[(i + 1) % tabOrder.size()],
+            "Tab after the control with ID " + std::to_string(::GetDlgCtrlID(tabOrder[i])));
     }
     GUITHREADINFO thread{};
     thread.cbSize = sizeof(thread);
     ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &thread);
-    Check(thread.hwndFocus == tabOrder.front(), "the focus starts on the first control in tab order");
+    Check(thread.hwndFocus == tabOrder.front(),
+          "the focus starts on the first control in tab order");
 }
 
 }  // namespace tidelin::gui_test
