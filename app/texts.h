@@ -19,9 +19,12 @@ inline constexpr char StopQuestion[] = "Остановить после теку
 inline constexpr char CannotFindFile[] = "Не удаётся найти файл ";
 inline constexpr char OutOfMemory[] = "Недостаточно памяти.";
 inline constexpr int OutOfMemoryNumber = 7;
+// The single-instance lock cannot be had: on Linux its folder is unusable, on Windows the
+// session's named lock.
 inline constexpr char LockUnavailable[] =
     "Tidelin не запущен: личная папка пользователя для защиты от второго экземпляра недоступна "
     "($XDG_RUNTIME_DIR или ~/.cache/tidelin).";
+inline constexpr char LockUnavailableWindows[] = "Tidelin не запущен: защита от второго экземпляра недоступна.";
 
 // The About window.
 inline constexpr char Author[] = "© 2026 Команда Tidelin";

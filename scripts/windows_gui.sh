@@ -6,7 +6,7 @@
 # Builds in build-windows/gui (or TIDELIN_WINDOWS_BUILD/gui).
 #   TIDELIN_GUI_REPEAT=N    runs the checks N times in a row (default 1)
 #   TIDELIN_GUI_SCREENSHOT=FILE  leaves a screenshot of the window there
-# An argument names one case of the driver to run alone (for example FolderWalk).
+# Arguments name cases of the driver to run alone (for example FolderWalk).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -60,13 +60,13 @@ for run in $(seq "${TIDELIN_GUI_REPEAT:-1}"); do
 done
 
 if [ $# -eq 0 ]; then
-    # The layout follows the display's real DPI: once more at 150 %.
-    windows_step "Start-up layout at 144 DPI"
+    # The layout of both windows follows the display's real DPI: once more at 150 %.
+    windows_step "Start-up and About layout at 144 DPI"
     FONTS='HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'
     "$WINE" reg add "$FONTS" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
     "$WINESERVER" -w
     status=0
-    "$WINE" "$BIN/tidelin_gui_checks.exe" StartUp 2>&1 | grep -v '^wine: Read access denied' || status=$?
+    "$WINE" "$BIN/tidelin_gui_checks.exe" StartUp About 2>&1 | grep -v '^wine: Read access denied' || status=$?
     "$WINE" reg add "$FONTS" /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
     "$WINESERVER" -w
     [ "$status" -eq 0 ] || exit "$status"
@@ -79,7 +79,14 @@ if [ -n "${TIDELIN_GUI_SCREENSHOT:-}" ]; then
     windows_step "Screenshot"
     install_missing imagemagick
     "$WINE" "$BIN/tidelin.exe" &
-    sleep 3  # a picture for people, not a check: the window has long been drawn by then
+    # A picture for people, not a check: taken once the window is drawn (a Wine that starts
+    # afresh on a busy machine takes a while), or after 30 s whatever it shows.
+    for _ in $(seq 30); do
+        sleep 1
+        import -window root "$TIDELIN_GUI_SCREENSHOT"
+        [ "$(identify -format %k "$TIDELIN_GUI_SCREENSHOT")" -gt 50 ] && break
+    done
+    sleep 1
     import -window root "$TIDELIN_GUI_SCREENSHOT"
 fi
 windows_step "Windows window checks done"

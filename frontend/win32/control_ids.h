@@ -1,27 +1,33 @@
-// The control IDs of the Windows windows, by which the program and its test driver find them.
+// The control IDs of the Windows windows, by which the program and its test driver find them:
+// a control's ID follows from its place in its window's layout table.
 #pragma once
+
+#include <cstring>
+
+#include "layout.h"
 
 namespace tidelin::win32 {
 
-// Form1
-constexpr int IdCommand1 = 101;
-constexpr int IdCommand2 = 102;
-constexpr int IdCommand3 = 103;
-constexpr int IdCommand4 = 104;
-constexpr int IdCommand5 = 105;
-constexpr int IdCheck1 = 106;
-constexpr int IdFrame1 = 107;
-constexpr int IdList1 = 108;
-constexpr int IdLabel1 = 109;
-constexpr int IdDlgFilename = 110;
+// The first control's ID; IDs stay clear of the dialog IDs (IDOK, IDCANCEL, ...).
+constexpr int FirstControlId = 101;
 
-// frmAbout (its OK button is IDOK, so that Enter presses it)
-constexpr int IdImage1 = 201;
-constexpr int IdLblTitle = 202;
-constexpr int IdLblVersion = 203;
-constexpr int IdLblDescription = 204;
-constexpr int IdLblAuthor = 205;
-constexpr int IdLblSite = 206;
+// The ID of the control named `name` in `layout`; 0 for a name it does not hold.
+inline int ControlId(const app::WindowLayout& layout, const char* name) {
+    for (std::size_t i = 0; i < layout.controls.size(); ++i) {
+        if (std::strcmp(layout.controls[i].name, name) == 0) {
+            return FirstControlId + static_cast<int>(i);
+        }
+    }
+    return 0;
+}
+
+// The control of `layout` with the ID `id`, or none.
+inline const app::Control* ControlWithId(const app::WindowLayout& layout, int id) {
+    const int index = id - FirstControlId;
+    return index >= 0 && static_cast<std::size_t>(index) < layout.controls.size()
+               ? &layout.controls[index]
+               : nullptr;
+}
 
 // Resources
 constexpr int IdProgramIcon = 1;

@@ -1,21 +1,21 @@
 // Starts Tidelin on Windows: one instance per user session and temporary folder, the main
 // window in Russian.
 #include <windows.h>
+
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "app_info.h"
 #include "errors.h"
 #include "filesystem.h"
-#include "form1.h"
-#include "wide.h"
+#include "form1_window.h"
+#include "system_dialogs.h"
+#include "texts.h"
 
 namespace {
 
-const wchar_t* const LockUnavailable = L"Tidelin не запущен: защита от второго экземпляра недоступна.";
-
-void Critical(const std::wstring& text) {
-    ::MessageBoxW(nullptr, text.c_str(), tidelin::win32::Wide(tidelin::app::Title).c_str(), MB_OK | MB_ICONERROR);
+void Critical(const std::string& text) {
+    tidelin::win32::ShowMessageBox(nullptr, text, tidelin::app::Form1View::Icon::Critical,
+                                   tidelin::app::Form1View::Buttons::Ok, true);
 }
 
 }  // namespace
@@ -27,7 +27,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         return 0;
     }
     if (lock.GetState() == tidelin::fs::InstanceLock::State::Unavailable) {
-        Critical(LockUnavailable);  // never run without the lock
+        Critical(tidelin::app::text::LockUnavailableWindows);  // never run without the lock
         return 1;
     }
 
@@ -36,11 +36,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);
 
-    tidelin::win32::Form1 form(instance);
+    tidelin::win32::Form1Window form(instance);
     try {
         form.Create();
     } catch (const tidelin::EngineError& error) {
-        Critical(L"Error " + std::to_wstring(error.Number()) + L" " + tidelin::win32::Wide(error.Description()));
+        Critical(tidelin::app::text::ErrorText(error.Number(), error.Description()));
         return 1;
     }
     form.Show(show);

@@ -1,48 +1,34 @@
 #include "message_list.h"
 
-#include <algorithm>
+#include <cmath>
 
 #include "wide.h"
 
 namespace tidelin::win32 {
 
-int MessageList::TextWidth(const std::wstring& text) const {
-    HDC dc = ::GetDC(list_);
-    const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(list_, WM_GETFONT, 0, 0)));
-    SIZE size{};
-    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(list_, dc);
-    return size.cx;
+void MessageList::Append(const std::string& entry) {
+    ::SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
 }
 
-void MessageList::ApplyExtent() {
-    ::SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widestText_ + TextMargin), 0);
-}
-
-void MessageList::EntryAppended(const std::string& entry) {
-    const std::wstring text = Wide(entry);
-    ::SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    widestText_ = std::max(widestText_, TextWidth(text));
-    ApplyExtent();
-}
-
-void MessageList::EntriesCleared() {
+void MessageList::Clear() {
     ::SendMessageW(list_, LB_RESETCONTENT, 0, 0);
-    widestText_ = 0;
-    ApplyExtent();
 }
 
-void MessageList::Remeasure() {
-    widestText_ = 0;
-    const auto count = static_cast<int>(::SendMessageW(list_, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        std::wstring text(static_cast<std::size_t>(::SendMessageW(list_, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(
-            ::SendMessageW(list_, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
-        widestText_ = std::max(widestText_, TextWidth(text));
-    }
-    ApplyExtent();
+void MessageList::SetRange(float widestTwips) {
+    widestTwips_ = widestTwips;
+    ApplyRange();
+}
+
+void MessageList::SetDpi(int dpi) {
+    dpi_ = dpi;
+    ApplyRange();
+}
+
+void MessageList::ApplyRange() {
+    // The twips came from the window's own measure, so they turn back into whole pixels.
+    const auto pixels =
+        static_cast<int>(std::ceil(widestTwips_ * static_cast<float>(dpi_) / 1440.0f - 0.01f));
+    ::SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(pixels + TextMargin), 0);
 }
 
 }  // namespace tidelin::win32

@@ -1,4 +1,4 @@
-// Texts cross the engine's boundary in UTF-8 and every Win32 call in UTF-16.
+// Texts cross the application layer's boundary in UTF-8 and every Win32 call in UTF-16.
 #pragma once
 
 #include <windows.h>
@@ -8,34 +8,21 @@
 namespace tidelin::win32 {
 
 inline std::wstring Wide(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int length =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                          length);
     return wide;
 }
 
 inline std::string Utf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                             nullptr, nullptr);
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                             nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr,
-                          nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(),
+                          length, nullptr, nullptr);
     return utf8;
 }
-
-inline std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
-// Twips (1/1440 inch) to pixels at `dpi` dots per inch.
-inline int Pixels(int twips, int dpi) { return ::MulDiv(twips, dpi, 1440); }
 
 }  // namespace tidelin::win32

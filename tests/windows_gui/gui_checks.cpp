@@ -1,9 +1,11 @@
 // Checks of the Windows window, run under Wine + Xvfb (scripts/windows_gui.sh): each case
 // starts tidelin.exe with a temporary folder of its own, drives it through its controls and
-// dialogs, and reads back what it shows. Usage: tidelin_gui_checks.exe [CASE]; the program is
+// dialogs, and reads back what it shows. Usage: tidelin_gui_checks.exe [CASE...]; the program is
 // the tidelin.exe beside the driver, and TIDELIN_GUI_ROOT names the folder to work in (the
 // temporary folder otherwise).
 #include <windows.h>
+#undef Yield  // a no-op macro left from 16-bit Windows; the engine host has a Yield of its own
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -15,30 +17,39 @@
 
 #include "app_info.h"
 #include "control_ids.h"
+#include "engine.h"
 #include "folder_tree.h"
+#include "folder_walk.h"
+#include "layout.h"
+#include "layout_check.h"
+#include "texts.h"
 #include "window_driver.h"
 
 using namespace tidelin::gui_test;
-namespace ids = tidelin::win32;
+namespace app = tidelin::app;
+namespace text = tidelin::app::text;
+using tidelin::Direction;
+using tidelin::win32::Wide;
 
 namespace {
 
-const std::wstring Title = L"Tidelin";
+const std::wstring Title = Wide(app::Title);
 const std::wstring FormClass = L"TidelinForm1";
-const std::wstring FileChooserTitle = L"Выберите файл для конвертирования";
-const std::wstring FolderChooserTitle = L"Выберите папку, все файлы которой нужно сконвертировать";
-const std::wstring Completed = L"Операция завершена.";
-constexpr int FileNameBox = 0x47C;    // cmb13 of the open dialog (edt1 = 0x480 in older ones)
-constexpr int FilterBox = 0x470;      // cmb1: the file-type list
+const std::wstring AboutClass = L"TidelinFrmAbout";
+const std::wstring FileChooserTitle = Wide(text::ConvertFileTitle);
+const std::wstring FolderChooserTitle = Wide(text::ConvertFolderTitle);
+const std::wstring Completed = Wide(text::Completed);
+constexpr int FileNameBox = 0x47C;  // cmb13 of the open dialog (edt1 = 0x480 in older ones)
+constexpr int FilterBox = 0x470;    // cmb1: the file-type list
 
 std::wstring program;
 std::wstring root;  // this run's folder, removed at the end
 
-std::wstring Wide(const std::string& text) {
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
+HWND Form1Control(HWND form, const char* name) {
+    return ControlOf(form, app::Form1Layout, name);
+}
+int Form1Id(const char* name) {
+    return tidelin::win32::ControlId(app::Form1Layout, name);
 }
 
 void WriteFile(const std::wstring& path, const std::string& content) {
@@ -69,17 +80,12 @@ void Close(Program& tidelin, HWND form) {
     WaitFor([&] { return tidelin.Exited(); }, "the program to end");
 }
 
-HWND Start(Program& tidelin) { return tidelin.WaitForWindow(FormClass, Title); }
-
-std::wstring ConfirmFile(const std::wstring& file, const std::wstring& from, const std::wstring& to) {
-    return L"Внимание! В файле \"" + file + L"\" будут заменены все символы перехода строки " + from +
-           L" символами перехода строки " + to + L".\r\nПерезаписать файл ?";
+HWND Start(Program& tidelin) {
+    return tidelin.WaitForWindow(FormClass, Title);
 }
 
-std::wstring ConfirmFolder(const std::wstring& folder, const std::wstring& from, const std::wstring& to) {
-    return L"Внимание! Во всех файлах, находящихся в папке \"" + folder +
-           L"\" и её вложенных папках будут заменены все символы перехода строки " + from +
-           L" символами перехода строки " + to + L".\r\nПерезаписать все файлы ?";
+bool IsIdle(HWND form) {
+    return ::IsWindowEnabled(Form1Control(form, "Command5")) != FALSE;
 }
 
 HWND FileNameControl(HWND chooser) {
@@ -96,31 +102,33 @@ void ChooseFile(HWND chooser, const std::wstring& path) {
 }
 
 // Confirms a file with Command1/Command2 and checks the confirmation box and the result.
-void ConvertOneFile(Program& tidelin, HWND form, int command, const std::wstring& file, const std::wstring& from,
-                    const std::wstring& to) {
-    Press(form, command);
+void ConvertOneFile(Program& tidelin, HWND form, const char* command, const std::wstring& file,
+                    Direction direction) {
+    Press(form, Form1Id(command));
     ChooseFile(tidelin.WaitForDialog(FileChooserTitle), file);
     HWND box = tidelin.WaitForDialog(Title);
-    CheckEqual(BoxText(box), ConfirmFile(file, from, to), "file confirmation");
+    CheckEqual(BoxText(box), Wide(text::FileConfirmation(Utf8(file), direction)),
+               "file confirmation");
     Check(DefaultButton(box) == IDYES, "Yes is the default of the file confirmation");
     Check(ShowsIcon(box), "the file confirmation shows its warning icon");
-    Check(!::IsWindowEnabled(::GetDlgItem(form, ids::IdCommand5)), "the window is busy while it asks");
+    Check(!IsIdle(form), "the window is busy while it asks");
     Answer(box, IDYES);
     box = tidelin.WaitForDialog(Title);
     CheckEqual(BoxText(box), Completed, "completion report");
     Check(!ShowsIcon(box), "the completion report shows no icon");
     Answer(box, IDOK);
-    WaitFor([&] { return ::IsWindowEnabled(::GetDlgItem(form, ids::IdCommand5)) != FALSE; }, "the idle state");
+    WaitFor([&] { return IsIdle(form); }, "the idle state");
 }
 
 // Opens the folder chooser with `command`, leads it to `tree` and accepts it.
-void ChooseFolder(Program& tidelin, HWND form, int command, const std::wstring& tree) {
-    Press(form, command);
+void ChooseFolder(Program& tidelin, HWND form, const char* command, const std::wstring& tree) {
+    Press(form, Form1Id(command));
     HWND chooser = nullptr;
     WaitFor(
         [&] {
             chooser = tidelin.Find(L"#32770");
-            return chooser != nullptr && ::FindWindowExW(chooser, nullptr, L"SysTreeView32", nullptr) != nullptr;
+            return chooser != nullptr &&
+                   ::FindWindowExW(chooser, nullptr, L"SysTreeView32", nullptr) != nullptr;
         },
         "the folder chooser");
     Check(::FindWindowExW(chooser, nullptr, L"Static", FolderChooserTitle.c_str()) != nullptr,
@@ -133,68 +141,33 @@ void StartUp() {
     const Folders folders = MakeFolders(L"startup");
     Program tidelin(program, folders.temp);
     HWND form = Start(tidelin);
-    const struct {
-        int id;
-        const wchar_t* caption;
-    } captions[] = {
-        {ids::IdCommand1, L"Конвертировать файл Windows в Unix"},
-        {ids::IdCommand2, L"Конвертировать файл Unix в Windows"},
-        {ids::IdCommand3, L"Конвертировать папку Windows в Unix"},
-        {ids::IdCommand4, L"Конвертировать папку Unix в Windows"},
-        {ids::IdCommand5, L"О программе"},
-        {ids::IdCheck1, L"Не изменять бинарные файлы"},
-        {ids::IdFrame1, L"Сообщения:"},
-        {ids::IdLabel1, L"Системные, скрытые и файлы только для чтения не перезаписываются."},
-    };
-    for (const auto& control : captions) {
-        CheckEqual(TextOf(::GetDlgItem(form, control.id)), control.caption, "caption of " + std::to_string(control.id));
-    }
-    Check(::SendMessageW(::GetDlgItem(form, ids::IdCheck1), BM_GETCHECK, 0, 0) == BST_CHECKED, "Check1 is ticked");
-    Check(ListEntries(::GetDlgItem(form, ids::IdList1)).empty(), "the message list is empty");
-    Check(!::IsWindowVisible(::GetDlgItem(form, ids::IdDlgFilename)), "DlgFilename is never shown");
+    CheckLayout(form, app::Form1Layout);
+    Check(::SendMessageW(Form1Control(form, "Check1"), BM_GETCHECK, 0, 0) == BST_CHECKED,
+          "Check1 is ticked");
+    Check(ListEntries(Form1Control(form, "List1")).empty(), "the message list is empty");
+    Check(!::IsWindowVisible(Form1Control(form, "DlgFilename")), "DlgFilename is never shown");
     const LONG style = ::GetWindowLongW(form, GWL_STYLE);
-    Check((style & WS_MAXIMIZEBOX) == 0 && (style & WS_THICKFRAME) == 0 && (style & WS_MINIMIZEBOX) != 0,
+    Check((style & WS_MAXIMIZEBOX) == 0 && (style & WS_THICKFRAME) == 0 &&
+              (style & WS_MINIMIZEBOX) != 0,
           "fixed frame with a minimise box only");
-
-    // The twips of the layout at the display's DPI.
-    HDC screen = ::GetDC(nullptr);
-    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
-    ::ReleaseDC(nullptr, screen);
-    RECT client{};
-    ::GetClientRect(form, &client);
-    Check(client.right == ::MulDiv(7935, dpi, 1440) && client.bottom == ::MulDiv(3930, dpi, 1440),
-          "client area of 7935 x 3930 twips at " + std::to_string(dpi) + " DPI, got " + std::to_string(client.right) + " x " +
-              std::to_string(client.bottom));
-    RECT list{};
-    ::GetWindowRect(::GetDlgItem(form, ids::IdList1), &list);
-    ::MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&list), 2);
-    Check(list.left == ::MulDiv(240, dpi, 1440) && list.top == ::MulDiv(1680, dpi, 1440) &&
-              list.right - list.left == ::MulDiv(7455, dpi, 1440),
-          "List1 in its place inside Frame1");
-
-    // The controls inside the frame lie above it, so they are seen and reached.
-    for (const int id : {ids::IdList1, ids::IdLabel1, ids::IdCommand5}) {
-        RECT at{};
-        ::GetWindowRect(::GetDlgItem(form, id), &at);
-        POINT centre{(at.left + at.right) / 2, (at.top + at.bottom) / 2};
-        ::ScreenToClient(form, &centre);
-        Check(::ChildWindowFromPointEx(form, centre, CWP_SKIPINVISIBLE) == ::GetDlgItem(form, id),
-              "control " + std::to_string(id) + " is not hidden under Frame1");
-    }
-
-    // Tab walks List1, Command5, Command1 ... Command4, Check1 and back to List1.
-    const int tabOrder[] = {ids::IdList1, ids::IdCommand5, ids::IdCommand1, ids::IdCommand2,
-                            ids::IdCommand3, ids::IdCommand4, ids::IdCheck1, ids::IdList1};
-    for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i) {
-        Check(::GetNextDlgTabItem(form, ::GetDlgItem(form, tabOrder[i]), FALSE) == ::GetDlgItem(form, tabOrder[i + 1]),
-              "Tab after control " + std::to_string(tabOrder[i]));
-    }
-
-    GUITHREADINFO thread{};
-    thread.cbSize = sizeof(thread);
-    ::GetGUIThreadInfo(::GetWindowThreadProcessId(form, nullptr), &thread);
-    Check(thread.hwndFocus == ::GetDlgItem(form, ids::IdList1), "the focus starts on List1");
     Close(tidelin, form);
+}
+
+// Temporary folders that do not exist do not keep the window from starting.
+void MissingTemporaryFolder() {
+    Program tidelin(program, root + L"\\нет-такой-папки");
+    HWND form = nullptr;
+    WaitFor(
+        [&] {
+            if (HWND box = tidelin.Find(L"#32770")) {
+                throw Failure("the program shows \"" + Utf8(BoxText(box)) +
+                              "\" instead of its window");
+            }
+            return (form = tidelin.Find(FormClass, Title)) != nullptr;
+        },
+        "the main window");
+    Close(tidelin, form);
+    Check(tidelin.ExitCode() == 0, "the window then closes normally");
 }
 
 void OneFileEachWay() {
@@ -203,44 +176,61 @@ void OneFileEachWay() {
     WriteFile(file, "one\r\ntwo\r\n");
     Program tidelin(program, folders.temp);
     HWND form = Start(tidelin);
-    ConvertOneFile(tidelin, form, ids::IdCommand1, file, L"Windows", L"Unix");
+    ConvertOneFile(tidelin, form, "Command1", file, Direction::WinToUnix);
     Check(ReadFile(file) == "one\ntwo\n", "Windows to Unix rewrote the file");
-    ConvertOneFile(tidelin, form, ids::IdCommand2, file, L"Unix", L"Windows");
+    ConvertOneFile(tidelin, form, "Command2", file, Direction::UnixToWin);
     Check(ReadFile(file) == "one\r\ntwo\r\n", "Unix to Windows rewrote the file");
     Close(tidelin, form);
 }
 
+int SelectedFilter(HWND chooser) {
+    return static_cast<int>(::SendMessageW(::GetDlgItem(chooser, FilterBox), CB_GETCURSEL, 0, 0));
+}
+
+// Within one command the chooser comes back after a missing name with the pair the user
+// chose; the next command opens on all files again.
 void MissingFileLoop() {
     const Folders folders = MakeFolders(L"missing");
     const std::wstring missing = folders.files + L"\\нет.txt";
     Program tidelin(program, folders.temp);
     HWND form = Start(tidelin);
-    Press(form, ids::IdCommand1);
+    Press(form, Form1Id("Command1"));
     HWND chooser = tidelin.WaitForDialog(FileChooserTitle);
     HWND filters = ::GetDlgItem(chooser, FilterBox);
     Check(::SendMessageW(filters, CB_GETCOUNT, 0, 0) == 2, "two filter pairs");
-    Check(::SendMessageW(filters, CB_GETCURSEL, 0, 0) == 0, "the all-files pair is selected first");
+    Check(SelectedFilter(chooser) == 0, "the all-files pair is selected first");
     // The second pair's text, read through the list's own message.
     std::wstring second(256, L'\0');
     second.resize(static_cast<std::size_t>(
         ::SendMessageW(filters, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(second.data()))));
-    CheckEqual(second, L"Perl и PHP файлы (*.cgi;*.pl;*.pm;*.php;*.php3;*.php4;*.inc;*.phtml)", "second filter");
+    CheckEqual(second,
+               Wide(std::string(text::PerlPhpDescription) + " (" + text::PerlPhpPattern + ")"),
+               "second filter");
     ::SendMessageW(filters, CB_SETCURSEL, 1, 0);
-    for (const WORD notification : {CBN_SELCHANGE, CBN_SELENDOK}) {  // as a user's choice sends them
-        ::PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(FilterBox, notification), reinterpret_cast<LPARAM>(filters));
+    for (const WORD notification :
+         {CBN_SELCHANGE, CBN_SELENDOK}) {  // as a user's choice sends them
+        ::PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(FilterBox, notification),
+                       reinterpret_cast<LPARAM>(filters));
     }
     ChooseFile(chooser, missing);
     HWND box = tidelin.WaitForDialog(Title);
-    CheckEqual(BoxText(box), L"Не удаётся найти файл " + missing, "missing-file report");
+    CheckEqual(BoxText(box), Wide(text::CannotFindFile) + missing, "missing-file report");
     Check(ShowsIcon(box), "the missing-file report shows its icon");
     Answer(box, IDOK);
     chooser = tidelin.WaitForDialog(FileChooserTitle);
-    Check(::SendMessageW(::GetDlgItem(chooser, FilterBox), CB_GETCURSEL, 0, 0) == 1,
-          "the chooser comes back with the pair chosen before");
+    Check(SelectedFilter(chooser) == 1, "the chooser comes back with the pair chosen before");
     Answer(chooser, IDCANCEL);
     WaitFor([&] { return tidelin.Find(L"#32770") == nullptr; }, "no dialog after a cancel");
-    Check(::IsWindowEnabled(::GetDlgItem(form, ids::IdCommand1)) != FALSE, "the window stays idle");
-    Check(TextOf(::GetDlgItem(form, ids::IdDlgFilename)).empty(), "a cancel leaves no file chosen");
+    Check(IsIdle(form), "the window stays idle");
+    for (const char* command : {"Command1", "Command2"}) {
+        Press(form, Form1Id(command));
+        chooser = tidelin.WaitForDialog(FileChooserTitle);
+        Check(SelectedFilter(chooser) == 0,
+              std::string(command) + " opens the chooser on all files again");
+        Answer(chooser, IDCANCEL);
+        WaitFor([&] { return IsIdle(form) && tidelin.Find(L"#32770") == nullptr; },
+                "the idle state");
+    }
     Close(tidelin, form);
 }
 
@@ -254,26 +244,29 @@ void FolderWalk() {
     ::SetFileAttributesW((tree + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     Program tidelin(program, folders.temp);
     HWND form = Start(tidelin);
-    ChooseFolder(tidelin, form, ids::IdCommand3, tree);
+    ChooseFolder(tidelin, form, "Command3", tree);
     HWND box = tidelin.WaitForDialog(Title);
-    CheckEqual(BoxText(box), ConfirmFolder(tree, L"Windows", L"Unix"), "folder confirmation");
+    CheckEqual(BoxText(box), Wide(text::FolderConfirmation(Utf8(tree), Direction::WinToUnix)),
+               "folder confirmation");
     Check(DefaultButton(box) == IDNO, "No is the default of the folder confirmation");
     Answer(box, IDYES);
     box = tidelin.WaitForDialog(Title);
     CheckEqual(BoxText(box), Completed, "completion report after the walk");
     Answer(box, IDOK);
-    WaitFor([&] { return ::IsWindowEnabled(::GetDlgItem(form, ids::IdCommand5)) != FALSE; }, "the idle state");
+    WaitFor([&] { return IsIdle(form); }, "the idle state");
     CheckEqual(TextOf(form), Title, "the title is back after the walk");
 
     Check(ReadFile(tree + L"\\a.txt") == "1\n2\n", "the walk converted a.txt");
     Check(ReadFile(tree + L"\\ro.txt") == "r\r\n", "the read-only file is left alone");
-    HWND list = ::GetDlgItem(form, ids::IdList1);
+    HWND list = Form1Control(form, "List1");
     const auto entries = ListEntries(list);
     Check(entries.size() == 2, "two entries, got " + std::to_string(entries.size()));
-    CheckEqual(entries[0], L"!_  Бинарный файл: " + tree + L"\\bin.dat", "binary-file entry");
+    CheckEqual(entries[0], Wide(tidelin::Engine::BinaryEntryPrefix) + tree + L"\\bin.dat",
+               "binary-file entry");
     const std::wstring failed = entries[1];
     const std::wstring tail = L" - " + tree + L"\\ro.txt";
-    Check(failed.rfind(L"!_ Ошибка ", 0) == 0 && failed.size() > tail.size() &&
+    Check(failed.rfind(Wide(tidelin::WalkErrorEntryPrefix), 0) == 0 &&
+              failed.size() > tail.size() &&
               failed.compare(failed.size() - tail.size(), tail.size(), tail) == 0,
           "error entry for ro.txt, got \"" + Utf8(failed) + "\"");
     // The scroll range is in pixels over the widest entry: a few pixels per character, not
@@ -298,21 +291,27 @@ void StopWalk() {
     }
     Program tidelin(program, folders.temp);
     HWND form = Start(tidelin);
-    ChooseFolder(tidelin, form, ids::IdCommand3, tree);
+    ChooseFolder(tidelin, form, "Command3", tree);
     Answer(tidelin.WaitForDialog(Title), IDYES);
-    const std::wstring progress = L"Tidelin — файлов: ";
+    std::wstring progress = Wide(text::ProgressTitle(0));
+    progress.pop_back();  // the count
     WaitFor([&] { return TextOf(form).rfind(progress, 0) == 0; }, "the progress in the title");
     ::PostMessageW(form, WM_CLOSE, 0, 0);
     HWND box = tidelin.WaitForDialog(Title);
-    CheckEqual(BoxText(box), L"Остановить после текущего файла?", "stop question");
+    CheckEqual(BoxText(box), Wide(text::StopQuestion), "stop question");
     Check(DefaultButton(box) == IDNO, "No is the default of the stop question");
     Answer(box, IDYES);
     box = tidelin.WaitForDialog(Title);
     CheckEqual(BoxText(box), Completed, "completion report after a stopped walk");
     Answer(box, IDOK);
-    const auto entries = ListEntries(::GetDlgItem(form, ids::IdList1));
-    Check(entries.size() == 1 && entries[0] == L"!_  Остановлено пользователем: " + tree,
-          "one entry says where the walk stopped, got " + std::to_string(entries.size()) + " entries");
+    // One entry says where the walk stopped.
+    const auto entries = ListEntries(Form1Control(form, "List1"));
+    const std::wstring tail = L": " + tree;
+    Check(entries.size() == 1 && entries[0].size() > tail.size() &&
+              entries[0].compare(entries[0].size() - tail.size(), tail.size(), tail) == 0 &&
+              entries[0].rfind(Wide(tidelin::WalkErrorEntryPrefix), 0) != 0,
+          "one entry says where the walk stopped, got " + std::to_string(entries.size()) +
+              " entries");
     CheckEqual(TextOf(form), Title, "the title is back after the walk");
     Check(ReadFile(tree + L"\\" + std::to_wstring(10000 + Files - 1) + L".txt") == "a\r\nb\r\n",
           "the files after the stop are left alone");
@@ -320,26 +319,33 @@ void StopWalk() {
     Check(tidelin.ExitCode() == 0, "the window then closes normally");
 }
 
+// The About window, opened twice (it is loaded anew at each opening) and laid out at the
+// display's DPI.
 void About() {
     const Folders folders = MakeFolders(L"about");
     Program tidelin(program, folders.temp);
     HWND form = Start(tidelin);
-    for (const WPARAM key : {VK_ESCAPE, VK_RETURN}) {  // each opening loads the window anew
+    const auto label = [](HWND about, const char* name) {
+        return TextOf(ControlOf(about, app::AboutLayout, name));
+    };
+    for (const WPARAM key : {VK_ESCAPE, VK_RETURN}) {
         // Enter on the focused About button opens the window, as a click does.
-        ::PostMessageW(::GetDlgItem(form, ids::IdCommand5), WM_KEYDOWN, VK_RETURN, 0);
-        HWND about = tidelin.WaitForWindow(L"TidelinFrmAbout", L"О программе Tidelin");
-        CheckEqual(TextOf(::GetDlgItem(about, ids::IdLblTitle)), Title, "lblTitle");
-        CheckEqual(TextOf(::GetDlgItem(about, ids::IdLblVersion)), L"Версия 1.1.29", "lblVersion");
-        CheckEqual(TextOf(::GetDlgItem(about, ids::IdLblDescription)), Wide(tidelin::app::Description),
-                   "lblDescription");
-        Check(!TextOf(::GetDlgItem(about, ids::IdLblSite)).empty(), "lblSite shows the address");
-        Check(::SendMessageW(about, WM_GETICON, ICON_SMALL, 0) == 0 && ::SendMessageW(about, WM_GETICON, ICON_BIG, 0) == 0,
+        ::PostMessageW(Form1Control(form, "Command5"), WM_KEYDOWN, VK_RETURN, 0);
+        HWND about = tidelin.WaitForWindow(AboutClass, Wide(text::AboutTitle()));
+        CheckLayout(about, app::AboutLayout);
+        CheckEqual(label(about, "lblTitle"), Title, "lblTitle");
+        CheckEqual(label(about, "lblVersion"), Wide(text::VersionLine()), "lblVersion");
+        CheckEqual(label(about, "lblDescription"), Wide(app::Description), "lblDescription");
+        Check(::SendMessageW(about, WM_GETICON, ICON_SMALL, 0) == 0 &&
+                  ::SendMessageW(about, WM_GETICON, ICON_BIG, 0) == 0,
               "the About window has no icon of its own");
-        Check(::SendDlgItemMessageW(about, ids::IdImage1, STM_GETICON, 0, 0) != 0, "Image1 shows the icon");
+        Check(::SendMessageW(ControlOf(about, app::AboutLayout, "Image1"), STM_GETICON, 0, 0) != 0,
+              "Image1 shows the icon");
         Check(!::IsWindowEnabled(form), "the main window takes no input meanwhile");
-        ::PostMessageW(::GetDlgItem(about, IDOK), WM_KEYDOWN, key, 0);
+        ::PostMessageW(ControlOf(about, app::AboutLayout, "cmdOK"), WM_KEYDOWN, key, 0);
         WaitFor([&] { return !::IsWindow(about); }, "the About window to close");
-        WaitFor([&] { return ::IsWindowEnabled(form) != FALSE; }, "the main window to take input again");
+        WaitFor([&] { return ::IsWindowEnabled(form) != FALSE; },
+                "the main window to take input again");
     }
     Close(tidelin, form);
 }
@@ -400,13 +406,22 @@ int wmain(int argc, wchar_t** argv) {
         const char* name;
         void (*run)();
     } cases[] = {
-        {"StartUp", StartUp}, {"OneFileEachWay", OneFileEachWay}, {"MissingFileLoop", MissingFileLoop},
-        {"FolderWalk", FolderWalk}, {"StopWalk", StopWalk}, {"About", About}, {"SecondStart", SecondStart},
+        {"StartUp", StartUp},
+        {"MissingTemporaryFolder", MissingTemporaryFolder},
+        {"OneFileEachWay", OneFileEachWay},
+        {"MissingFileLoop", MissingFileLoop},
+        {"FolderWalk", FolderWalk},
+        {"StopWalk", StopWalk},
+        {"About", About},
+        {"SecondStart", SecondStart},
     };
+    // The cases named on the command line, or all of them.
+    const std::vector<std::wstring> wanted(argv + 1, argv + argc);
     int failures = 0;
     int run = 0;
     for (const auto& c : cases) {
-        if (argc > 1 && Wide(c.name) != argv[1]) {
+        if (!wanted.empty() &&
+            std::find(wanted.begin(), wanted.end(), Wide(c.name)) == wanted.end()) {
             continue;
         }
         ++run;
