@@ -13,9 +13,9 @@ PACKAGE_PACKAGES=(dpkg-dev file)
 # What the tests need beside it: a real X server and window manager, the tools that find,
 # drive and close windows, the desktop-entry and AppStream checkers, a session bus with the
 # accessibility bus and a client that reads it (as a screen reader does), the tools that set
-# access lists and extended attributes, and the package tools.
+# access lists and extended attributes, and the package tools with Debian's package checker.
 TEST_PACKAGES=(xvfb openbox wmctrl x11-utils xdotool desktop-file-utils appstream
-               dbus-x11 at-spi2-core python3-pyatspi acl attr "${PACKAGE_PACKAGES[@]}")
+               dbus-x11 at-spi2-core python3-pyatspi acl attr lintian "${PACKAGE_PACKAGES[@]}")
 # What the Windows build and its tests under Wine need (scripts/windows.sh): the cross
 # compiler, Wine, and GoogleTest's sources to build it for Windows.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest)
