@@ -11,11 +11,13 @@ BUILD_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev libgmock-dev)
 # What making the Debian package needs beside them.
 PACKAGE_PACKAGES=(dpkg-dev file)
 # What the tests need beside it: a real X server and window manager, the tools that find,
-# drive and close windows, the desktop-entry and AppStream checkers, a session bus with the
+# drive and close windows, a Wayland compositor with Qt's Wayland plugin and a tool that reads
+# its screenshots, the desktop-entry and AppStream checkers, a session bus with the
 # accessibility bus and a client that reads it (as a screen reader does), the tools that set
-# access lists and extended attributes, and the package tools.
-TEST_PACKAGES=(xvfb openbox wmctrl x11-utils xdotool desktop-file-utils appstream
-               dbus-x11 at-spi2-core python3-pyatspi acl attr "${PACKAGE_PACKAGES[@]}")
+# access lists and extended attributes, and the package tools with Debian's package checker.
+TEST_PACKAGES=(xvfb openbox wmctrl x11-utils xdotool weston qt6-wayland imagemagick
+               desktop-file-utils appstream dbus-x11 at-spi2-core python3-pyatspi acl attr
+               lintian "${PACKAGE_PACKAGES[@]}")
 # What the Windows build and its tests under Wine need (scripts/windows.sh): the cross
 # compiler, Wine, and GoogleTest's sources to build it for Windows.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a finished build, into a temporary folder, and checks what a
-# user installs: the name, version and dependencies, every file in its place, and that the
-# desktop entry, the AppStream description, the manual pages and the command-line tool work
-# as they come out of the package.
+# user installs: the name, version and dependencies, every file in its place, Debian's package
+# checker with nothing to say, and that the desktop entry, the AppStream description, the
+# license, the changelog, the manual pages and the command-line tool work as they come out of
+# the package.
 set -uo pipefail
 build="$1"
 version="$2"
@@ -28,6 +29,11 @@ deb="$(ls "$work"/tidelin_"$version"_*.deb 2>/dev/null)"
 check "the package is named tidelin_${version}_ARCH.deb" "[ -f '$deb' ]"
 [ -f "$deb" ] || exit 1
 
+# lintian, Debian's package checker, must find no error and no warning. It takes a few
+# seconds, so it runs while the other checks do.
+TMPDIR="$work" lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 &
+lintian=$!
+
 field() { dpkg-deb -f "$deb" "$1"; }
 check "package name" "[ '$(field Package)' = tidelin ]"
 check "package version" "[ '$(field Version)' = '$version' ]"
@@ -37,10 +43,14 @@ names="$(echo "$depends" | tr ',' '\n' | awk '{ print $1 }')"
 for needed in qt6-translations-l10n libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
     check "depends on $needed" "echo '$names' | grep -Fqx '$needed'"
 done
+recommends="$(field Recommends)"
+check "recommends Qt's Wayland plugin" "echo '$recommends' | tr ',' '\n' | grep -qx ' *qt6-wayland'"
 
 expected="./usr/bin/tidelin
 ./usr/bin/tidelin-convert
 ./usr/share/applications/tidelin.desktop
+./usr/share/doc/tidelin/changelog.gz
+./usr/share/doc/tidelin/copyright
 ./usr/share/icons/hicolor/16x16/apps/tidelin.png
 ./usr/share/icons/hicolor/32x32/apps/tidelin.png
 ./usr/share/man/man1/tidelin-convert.1.gz
@@ -59,6 +69,12 @@ check "AppStream description is valid" \
 cat "$work/appstream.log" 2>/dev/null
 check "AppStream release is $version" \
     "grep -q 'release version=\"$version\"' '$root/usr/share/metainfo/example.tidelin.Tidelin.metainfo.xml'"
+doc="$root/usr/share/doc/tidelin"
+check "the copyright file is machine-readable and gives the MIT license" \
+    "grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' '$doc/copyright' &&
+     grep -qx 'License: Expat' '$doc/copyright' && grep -qF 'Permission is hereby granted' '$doc/copyright'"
+check "the changelog's newest entry is $version" \
+    "[ \"\$(zcat '$doc/changelog.gz' | dpkg-parsechangelog -l - -S Version)\" = '$version' ]"
 for page in tidelin tidelin-convert; do
     check "manual page of $page for $version" \
         "zcat '$root/usr/share/man/man1/$page.1.gz' | grep -q '^\\.TH .*\"Tidelin $version\"'"
@@ -66,4 +82,10 @@ done
 check "tidelin-convert --help" "'$root/usr/bin/tidelin-convert' --help | grep -q '^Exit status:'"
 check "tidelin-convert --version" \
     "[ \"\$('$root/usr/bin/tidelin-convert' --version)\" = 'tidelin-convert (Tidelin) $version' ]"
+
+wait $lintian
+status=$?
+grep -v 'running with root privileges' "$work/lintian.log"
+check "lintian finds no error and no warning (status $status)" \
+    "[ $status = 0 ] && ! grep -q '^[EW]: ' '$work/lintian.log'"
 exit $fail

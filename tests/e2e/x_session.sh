@@ -1,5 +1,6 @@
-# Shared by the end-to-end checks: a private folder, a display of their own under a window
-# manager, and the helpers that report and wait. Sourced, not run.
+# Shared by the end-to-end checks: a private folder with its own home and runtime folder, the
+# helpers that report and wait, and for the X checks a display of their own under a window
+# manager. Sourced, not run.
 #   start_desktop [accessibility]   Xvfb + openbox; with "accessibility" also a session bus
 #                                   and the accessibility bus, as a screen reader has them
 
