@@ -15,13 +15,14 @@ fail() { echo "package check: $*" >&2; exit 1; }
 rm -rf "$OUT"
 mkdir -p "$OUT/Tidelin"
 cp "$BIN/tidelin.exe" "$BIN/tidelin-convert.exe" "$PACKAGING/ПРОЧТИ.txt" "$OUT/Tidelin/"
+cp "$ROOT/LICENSE" "$OUT/Tidelin/LICENSE.txt"  # the license travels with every copy
 (cd "$OUT" && python3 -m zipfile -c tidelin-windows.zip Tidelin)
 listing="$(python3 -m zipfile -l "$OUT/tidelin-windows.zip")"
-for name in Tidelin/tidelin.exe Tidelin/tidelin-convert.exe Tidelin/ПРОЧТИ.txt; do
+for name in Tidelin/tidelin.exe Tidelin/tidelin-convert.exe Tidelin/ПРОЧТИ.txt Tidelin/LICENSE.txt; do
     grep -q "^$name " <<<"$listing" || fail "the zip lacks $name"
 done
 
-makensis -V2 -INPUTCHARSET UTF8 -DVERSION=1.1.29 -DBIN="$BIN" -DREADME="$PACKAGING/ПРОЧТИ.txt" \
+makensis -V2 -INPUTCHARSET UTF8 -DVERSION=1.1.29 -DBIN="$BIN" -DREADME="$PACKAGING/ПРОЧТИ.txt" -DLICENSE="$ROOT/LICENSE" \
     -DOUT="$OUT/tidelin-setup.exe" "$PACKAGING/tidelin.nsi"
 [ -s "$OUT/tidelin-setup.exe" ] || fail "no installer"
 
@@ -30,7 +31,7 @@ TARGET="$WINEPREFIX/drive_c/Tidelin-check"
 MENU="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tidelin/Tidelin.lnk"
 "$WINE" "$OUT/tidelin-setup.exe" /S '/D=C:\Tidelin-check'
 "$WINESERVER" -w
-for name in tidelin.exe tidelin-convert.exe ПРОЧТИ.txt uninstall.exe; do
+for name in tidelin.exe tidelin-convert.exe ПРОЧТИ.txt LICENSE.txt uninstall.exe; do
     [ -f "$TARGET/$name" ] || fail "the installer did not put $name in place"
 done
 cmp -s "$TARGET/tidelin.exe" "$BIN/tidelin.exe" || fail "the installed tidelin.exe differs"
