@@ -7,6 +7,7 @@
 #include "engine.h"
 #include "errors.h"
 #include "folder_walk.h"
+#include "messages.h"
 
 namespace tidelin::tool {
 
@@ -75,7 +76,7 @@ std::string TargetRunner::FolderToWalk(const std::string& path) {
     const stdfs::file_status status = stdfs::symlink_status(FsPath(path), error);
     if (!stdfs::exists(status)) {
         Report(path, error && error != std::errc::no_such_file_or_directory ? error.message()
-                                                                            : "no such folder");
+                                                                            : Tr("no such folder"));
         return {};
     }
     std::string folder = path;
@@ -84,17 +85,17 @@ std::string TargetRunner::FolderToWalk(const std::string& path) {
         // as the window does with a folder chosen through a link.
         const stdfs::path target = stdfs::canonical(FsPath(path), error);
         if (error) {
-            Report(path, "a link that leads nowhere");
+            Report(path, Tr("a link that leads nowhere"));
             return {};
         }
         folder = Utf8(target);
     }
     if (!stdfs::is_directory(FsPath(folder), error)) {
-        Report(path, "not a folder");
+        Report(path, Tr("not a folder"));
         return {};
     }
     if (NormaliseWalkFolder(folder).empty()) {
-        Report(path, "the root folder is never walked");
+        Report(path, Tr("the root folder is never walked"));
         return {};
     }
     return folder;
