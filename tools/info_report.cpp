@@ -1,5 +1,6 @@
 #include "info_report.h"
 
+#include <algorithm>
 #include <iostream>
 #include <system_error>
 
@@ -53,16 +54,9 @@ InfoReport::InfoReport(std::optional<Direction> direction, bool skipBinary)
 
 void InfoReport::ReportFile(const std::string& path) {
     try {
-        fs::File file = fs::File::OpenForReading(path);
-        std::int64_t position = 0;
-        const Facts facts = Count([&](std::uint8_t* buffer, std::size_t count) {
-            const std::size_t got = file.ReadAt(buffer, count, position);
-            position += static_cast<std::int64_t>(got);
-            return got;
-        });
-        PrintLine(facts, path, true);
+        ReportRegularFile(path, fs::QueryPath(path).size);
     } catch (const EngineError& error) {
-        Unreadable(path, "Error " + std::to_string(error.Number()) + ' ' + error.Description());
+        Unreadable(path, error);
     }
 }
 
@@ -74,21 +68,33 @@ void InfoReport::ReportFolder(const std::string& folder) {
                 ++skipped_;
                 return;
             }
-        } catch (const EngineError&) {
-            // gone since the listing: reading it says why
+            ReportRegularFile(path, info.size);
+        } catch (const EngineError& error) {
+            Unreadable(path, error);
         }
-        ReportFile(path);
     };
-    VisitTreeFiles(folder, file, [&](const std::string& path, const EngineError& error) {
-        Unreadable(path, "Error " + std::to_string(error.Number()) + ' ' + error.Description());
+    VisitTreeFiles(folder, file, [&](const std::string& path, const EngineError& error) { Unreadable(path, error); });
+}
+
+void InfoReport::ReportRegularFile(const std::string& path, std::int64_t size) {
+    fs::File file = fs::File::OpenForReading(path);
+    // Up to the size the file had when it was looked at: a small file costs one read.
+    std::int64_t position = 0;
+    const Facts facts = Count([&](std::uint8_t* buffer, std::size_t count) -> std::size_t {
+        const auto want = static_cast<std::size_t>(std::clamp<std::int64_t>(size - position, 0, static_cast<std::int64_t>(count)));
+        const std::size_t got = want == 0 ? 0 : file.ReadAt(buffer, want, position);
+        position += static_cast<std::int64_t>(got);
+        return got;
     });
+    PrintLine(facts, path, true);
 }
 
 void InfoReport::ReportStandardInput() {
     try {
         PrintLine(Count(ReadStandardInput), "-", false);
     } catch (const std::system_error& error) {
-        Unreadable("-", error.code().message());
+        ++unreadable_;
+        std::cerr << "tidelin-convert: " << error.what() << '\n';
     }
 }
 
@@ -133,10 +139,10 @@ void InfoReport::PrintLine(const Facts& facts, const std::string& path, bool lim
     binary_ += binary ? 1 : 0;
 }
 
-void InfoReport::Unreadable(const std::string& path, const std::string& reason) {
+void InfoReport::Unreadable(const std::string& path, const EngineError& error) {
     ++unreadable_;
     std::cout.flush();
-    std::cerr << reason << " - " << path << '\n';
+    std::cerr << "Error " << error.Number() << ' ' << error.Description() << " - " << path << '\n';
 }
 
 void InfoReport::PrintSummary() const {

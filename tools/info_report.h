@@ -12,6 +12,10 @@
 #include "direction.h"
 #include "kernels.h"
 
+namespace tidelin {
+class EngineError;
+}
+
 namespace tidelin::tool {
 
 struct CommandLine;
@@ -55,7 +59,9 @@ class InfoReport {
     Facts Count(const Reader& read);
     // `limited`: a file, to which the conversion's size limit applies (a stream has none).
     void PrintLine(const Facts& facts, const std::string& path, bool limited);
-    void Unreadable(const std::string& path, const std::string& reason);
+    // Reads a regular file of `size` bytes (as it was looked at) and prints its line.
+    void ReportRegularFile(const std::string& path, std::int64_t size);
+    void Unreadable(const std::string& path, const EngineError& error);
 
     std::optional<Direction> direction_;
     bool skipBinary_;
