@@ -6,18 +6,23 @@
 # made and flushed to disk (sync) before the clock starts, so no case pays for another's writes.
 #   bench/run.sh [FOLDER...]
 #   BENCH_RUNS=N        runs per case (default 5)
-#   BENCH_CASES="..."   a subset of: files tree folder memory yield (default all)
+#   BENCH_CASES="..."   a subset of: files tree folder report filter memory yield (default all;
+#                       without yield the build leaves the window out)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 
+runs="${BENCH_RUNS:-5}"
+cases=" ${BENCH_CASES:-files tree folder report filter memory yield} "
+wants() { [[ "$cases" == *" $1 "* ]]; }
+engine_only=ON
+if wants yield; then engine_only=OFF; fi
+
 install_missing "${BUILD_PACKAGES[@]}" dos2unix time
-TIDELIN_BUILD="$TIDELIN_ROOT/build-bench" configure_and_build \
-    -DCMAKE_BUILD_TYPE=Release -DTIDELIN_BUILD_BENCH=ON -DTIDELIN_BUILD_TESTS=OFF >/dev/null
+TIDELIN_BUILD="$TIDELIN_ROOT/build-bench" configure_and_build -DCMAKE_BUILD_TYPE=Release \
+    -DTIDELIN_BUILD_BENCH=ON -DTIDELIN_BUILD_TESTS=OFF -DTIDELIN_ENGINE_ONLY=$engine_only >/dev/null
 bin="$TIDELIN_ROOT/build-bench"
 convert="$bin/bin/tidelin-convert"
 data="$bin/bench/tidelin-bench-data"
-runs="${BENCH_RUNS:-5}"
-cases=" ${BENCH_CASES:-files tree folder memory yield} "
 
 places=("$@")
 made=()
@@ -32,7 +37,6 @@ now() { date +%s.%N; }
 seconds() { local t0; t0=$(now); "$@" >/dev/null; awk -v a="$(now)" -v b="$t0" 'BEGIN { printf "%.6f", a - b }'; }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", v[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-wants() { [[ "$cases" == *" $1 "* ]]; }
 copy() { rm -rf "$2"; cp -a "$1" "$2"; sync; }
 
 # compare NAME SOURCE TIDELIN-ARGS REFERENCE-TOOL: Tidelin, the reference tool, cp and cat on
@@ -66,6 +70,43 @@ walk() {
     tm=$(median "${t[@]}"); rm=$(median "${r[@]}")
     printf '%-26s tidelin %6.3f s | find+dos2unix %6.3f s | %4.2fx the reference time\n' \
         "$name" "$tm" "$rm" "$(ratio "$tm" "$rm")"
+}
+
+# report MASTER: tidelin-convert --info against dos2unix -i over the same tree, alternating;
+# both must count the same CR LF pairs. Nothing is changed, so the tree is not copied.
+info() { "$convert" --info "$@" 2>/dev/null || [ $? -eq 1 ]; }
+report() {
+    local master="$1" t=() r=()
+    for _ in $(seq "$runs"); do
+        t+=("$(seconds info --win-to-unix --folder "$PWD/$master")")
+        r+=("$(seconds find "$master" -type f -exec dos2unix -i {} +)")
+    done
+    local ours theirs
+    ours=$(info --folder "$PWD/$master" | awk '{ n += $1 } END { print n }')
+    theirs=$(find "$master" -type f -exec dos2unix -i {} + | awk '{ n += $1 } END { print n }')
+    [ "$ours" = "$theirs" ] || { echo "FAILED: report: $ours CR LF counted, dos2unix -i $theirs"; exit 1; }
+    local tm rm
+    tm=$(median "${t[@]}"); rm=$(median "${r[@]}")
+    printf '%-26s tidelin --info %6.3f s | find+dos2unix -i %6.3f s | %4.2fx the reference time\n' \
+        "Report, 10,000 files" "$tm" "$rm" "$(ratio "$tm" "$rm")"
+}
+
+# filter SOURCE: the filter from a file to a new file in the same place, with the binary test
+# (the input waits in a temporary file in TMPDIR) and without it, against cat; alternating.
+filter() {
+    local source="$1" t=() s=() k=()
+    for _ in $(seq "$runs"); do
+        rm -f t.txt; sync; t+=("$(seconds sh -c '"$1" --win-to-unix <"$2" >t.txt 2>/dev/null' sh "$convert" "$source")")
+        rm -f s.txt; sync; s+=("$(seconds sh -c '"$1" --win-to-unix --convert-binary <"$2" >s.txt 2>/dev/null' sh "$convert" "$source")")
+        rm -f k.txt; sync; k+=("$(seconds sh -c 'cat <"$1" >k.txt' sh "$source")")
+    done
+    cp "$source" r.txt; dos2unix -q r.txt
+    cmp -s t.txt r.txt && cmp -s s.txt r.txt || { echo "FAILED: filter: Tidelin and dos2unix disagree"; exit 1; }
+    rm -f t.txt s.txt k.txt r.txt
+    local tm sm km
+    tm=$(median "${t[@]}"); sm=$(median "${s[@]}"); km=$(median "${k[@]}")
+    printf '%-26s tidelin %6.3f s (%4.2fx cat) | without the binary test %6.3f s (%4.2fx cat) | cat %6.3f s\n' \
+        "Filter, 256 MiB" "$tm" "$(ratio "$tm" "$km")" "$sm" "$(ratio "$sm" "$km")" "$km"
 }
 
 # peak NAME TIDELIN-ARGS...: the largest resident set of one conversion, in KB.
@@ -103,11 +144,26 @@ for place in "${places[@]}"; do
         "$data" folder folder.master
         walk "Folder of 100,000 files" folder.master
     fi
+    if wants report; then
+        [ -d tree.master ] || "$data" tree tree.master
+        sync
+        report tree.master
+    fi
+    if wants filter; then
+        "$data" crlf $size crlf.txt
+        sync
+        filter crlf.txt
+        rm -f crlf.txt
+    fi
 done
 
 cd "${places[0]}"
 if wants memory; then
     echo "== Peak memory (maximum resident set) in ${places[0]}"
+    "$data" crlf $((256 * 1024 * 1024)) f.txt
+    printf '%-34s %6d KB\n' "Filter, 256 MiB, binary test on" \
+        "$(/usr/bin/time -f %M "$convert" --win-to-unix <f.txt 2>&1 >/dev/null | tail -1)"
+    rm -f f.txt
     "$data" crlf $((1024 * 1024)) small.txt
     "$data" crlf $((1024 * 1024 * 1024)) large.txt
     peak "1 MiB file" --win-to-unix --file small.txt

@@ -72,6 +72,27 @@ std::size_t UnixToWinReference(const std::uint8_t* in, std::size_t n, std::uint8
     return o;
 }
 
+bool CountBreaksReference(const std::uint8_t* in, std::size_t n, BreakCounts& counts,
+                          bool& pendingCr) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint8_t b = in[i];
+        if (pendingCr) {
+            pendingCr = false;
+            if (b == LF) {
+                ++counts.crlf;
+                continue;
+            }
+            ++counts.cr;
+        }
+        if (b == CR) {
+            pendingCr = true;
+        } else if (b == LF) {
+            ++counts.lf;
+        }
+    }
+    return HasControlByteReference(in, n);
+}
+
 const LevelKernels& KernelsOf(Level level) {
     switch (level) {
 #if defined(TIDELIN_AVX2_KERNELS)
@@ -100,7 +121,8 @@ const LevelKernels* activeKernels = &KernelsOf(active);
 
 }  // namespace
 
-const LevelKernels referenceKernels = {WinToUnixReference, UnixToWinReference, HasControlByteReference};
+const LevelKernels referenceKernels = {WinToUnixReference, UnixToWinReference, HasControlByteReference,
+                                       CountBreaksReference};
 
 const char* LevelName(Level level) {
     switch (level) {
@@ -161,6 +183,10 @@ std::size_t UnixToWin(const std::uint8_t* in, std::size_t n, std::uint8_t* out, 
 
 bool HasControlByte(const std::uint8_t* in, std::size_t n) {
     return activeKernels->hasControlByte(in, n);
+}
+
+bool CountBreaks(const std::uint8_t* in, std::size_t n, BreakCounts& counts, bool& pendingCr) {
+    return activeKernels->countBreaks(in, n, counts, pendingCr);
 }
 
 }  // namespace tidelin::kernels

@@ -42,8 +42,12 @@ std::size_t UnixToWinAvx2(const std::uint8_t* in, std::size_t n, std::uint8_t* o
 
 bool HasControlByteAvx2(const std::uint8_t* in, std::size_t n) { return vector::HasControlByte<Avx2>(in, n); }
 
+bool CountBreaksAvx2(const std::uint8_t* in, std::size_t n, BreakCounts& counts, bool& pendingCr) {
+    return vector::CountBreaks<Avx2>(in, n, counts, pendingCr);
+}
+
 }  // namespace
 
-const LevelKernels avx2Kernels = {WinToUnixAvx2, UnixToWinAvx2, HasControlByteAvx2};
+const LevelKernels avx2Kernels = {WinToUnixAvx2, UnixToWinAvx2, HasControlByteAvx2, CountBreaksAvx2};
 
 }  // namespace tidelin::kernels

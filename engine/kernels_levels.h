@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kernels.h"
+
 namespace tidelin::kernels {
 
 struct LevelKernels {
@@ -13,6 +15,7 @@ struct LevelKernels {
     std::size_t (*unixToWin)(const std::uint8_t* in, std::size_t n, std::uint8_t* out,
                              bool testControl);
     bool (*hasControlByte)(const std::uint8_t* in, std::size_t n);
+    bool (*countBreaks)(const std::uint8_t* in, std::size_t n, BreakCounts& counts, bool& pendingCr);
 };
 
 extern const LevelKernels referenceKernels;

@@ -40,8 +40,12 @@ std::size_t UnixToWinSse2(const std::uint8_t* in, std::size_t n, std::uint8_t* o
 
 bool HasControlByteSse2(const std::uint8_t* in, std::size_t n) { return vector::HasControlByte<Sse2>(in, n); }
 
+bool CountBreaksSse2(const std::uint8_t* in, std::size_t n, BreakCounts& counts, bool& pendingCr) {
+    return vector::CountBreaks<Sse2>(in, n, counts, pendingCr);
+}
+
 }  // namespace
 
-const LevelKernels sse2Kernels = {WinToUnixSse2, UnixToWinSse2, HasControlByteSse2};
+const LevelKernels sse2Kernels = {WinToUnixSse2, UnixToWinSse2, HasControlByteSse2, CountBreaksSse2};
 
 }  // namespace tidelin::kernels

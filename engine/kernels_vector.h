@@ -148,4 +148,52 @@ bool HasControlByte(const std::uint8_t* in, std::size_t n) {
     return false;
 }
 
+// Counts CR, LF and the pairs of them; a lone CR or LF is what no pair took. A CR held from
+// the previous chunk pairs with a leading LF; a CR that ends this chunk is held.
+template <typename V, typename Counts>
+bool CountBreaks(const std::uint8_t* in, std::size_t n, Counts& counts, bool& pendingCr) {
+    constexpr std::size_t W = V::Width;
+    std::size_t i = 0;
+    if (pendingCr && n > 0) {
+        pendingCr = false;
+        if (in[0] == LF) {
+            ++counts.crlf;
+            i = 1;
+        } else {
+            ++counts.cr;
+        }
+    }
+    std::uint64_t crs = 0;
+    std::uint64_t lfs = 0;
+    std::uint64_t pairs = 0;
+    typename V::Reg control = V::Zero();
+    for (; i + 2 * W <= n; i += W) {
+        const typename V::Reg v = V::Load(in + i);
+        control = V::Or(control, V::Control(v));
+        const std::uint32_t cr = V::Mask(v, CR);
+        crs += static_cast<unsigned>(__builtin_popcount(cr));
+        lfs += static_cast<unsigned>(__builtin_popcount(V::Mask(v, LF)));
+        pairs += static_cast<unsigned>(__builtin_popcount(cr & V::Mask(V::Load(in + i + 1), LF)));
+    }
+    bool found = V::Any(control);
+    for (; i < n; ++i) {
+        const std::uint8_t b = in[i];
+        found = found || IsControl<V>(b);
+        if (b == LF) {
+            ++lfs;
+        } else if (b == CR) {
+            if (i + 1 == n) {
+                pendingCr = true;  // counted with the next chunk
+                break;
+            }
+            ++crs;
+            pairs += in[i + 1] == LF;
+        }
+    }
+    counts.crlf += pairs;
+    counts.lf += lfs - pairs;
+    counts.cr += crs - pairs;
+    return found;
+}
+
 }  // namespace tidelin::kernels::vector

@@ -6,18 +6,21 @@ TIDELIN_BUILD="${TIDELIN_BUILD:-$TIDELIN_ROOT/build}"
 
 # What building and running the window program needs.
 RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev qt6-translations-l10n fonts-dejavu-core)
-# What building everything needs: the window's packages and GoogleTest.
-BUILD_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev libgmock-dev)
-# What making the Debian package needs beside them.
-PACKAGE_PACKAGES=(dpkg-dev file)
+# What building everything needs: the window's packages, GoogleTest, and msgfmt for the
+# command-line tool's Russian messages.
+BUILD_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev libgmock-dev gettext)
+# What making the Debian package needs beside them (msgfmt for the tool's Russian messages).
+PACKAGE_PACKAGES=(dpkg-dev file gettext)
 # What the tests need beside it: a real X server and window manager, the tools that find,
 # drive and close windows, a Wayland compositor with Qt's Wayland plugin and a tool that reads
 # its screenshots, the desktop-entry and AppStream checkers, a session bus with the
 # accessibility bus and a client that reads it (as a screen reader does), the tools that set
-# access lists and extended attributes, and the package tools with Debian's package checker.
+# access lists and extended attributes, the package tools with Debian's package checker, and
+# localedef with the Russian locale's sources (the tool's messages are checked under a Russian
+# locale made by the tests).
 TEST_PACKAGES=(xvfb openbox wmctrl x11-utils xdotool weston qt6-wayland imagemagick
                desktop-file-utils appstream dbus-x11 at-spi2-core python3-pyatspi acl attr
-               lintian "${PACKAGE_PACKAGES[@]}")
+               lintian locales "${PACKAGE_PACKAGES[@]}")
 # What the Windows build and its tests under Wine need (scripts/windows.sh): the cross
 # compiler, Wine, and GoogleTest's sources to build it for Windows.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest)

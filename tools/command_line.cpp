@@ -1,29 +1,39 @@
 #include "command_line.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <string_view>
+
+#include "messages.h"
 
 namespace tidelin::tool {
 
 const char* const UsageText =
     "usage: tidelin-convert (--win-to-unix | --unix-to-win) [--convert-binary]\n"
-    "                       (--file PATH | --folder PATH)...\n"
+    "                       [(--file PATH | --folder PATH)...]\n"
+    "       tidelin-convert --info [--win-to-unix | --unix-to-win] [--convert-binary]\n"
+    "                       [(--file PATH | --folder PATH)...]\n"
     "       tidelin-convert --help | --version\n";
 
 const char* const HelpText =
     "Usage: tidelin-convert (--win-to-unix | --unix-to-win) [--convert-binary]\n"
-    "                       (--file PATH | --folder PATH)...\n"
+    "                       [(--file PATH | --folder PATH)...]\n"
+    "       tidelin-convert --info [--win-to-unix | --unix-to-win] [--convert-binary]\n"
+    "                       [(--file PATH | --folder PATH)...]\n"
     "       tidelin-convert --help | --version\n"
     "\n"
     "Rewrites the line breaks of text files in place, as the Tidelin window does: for each\n"
     "file given with --file, and for every file of each folder given with --folder and of all\n"
-    "its subfolders.\n"
+    "its subfolders. Without a target it converts standard input to standard output.\n"
     "\n"
-    "  --win-to-unix     turn CR LF line breaks into LF\n"
-    "  --unix-to-win     turn every line break into CR LF\n"
+    "  --win-to-unix     turn CR LF line breaks into LF; a lone CR or LF stays as it is\n"
+    "  --unix-to-win     turn LF and CR LF into CR LF; a CR not followed by LF is removed,\n"
+    "                    so old Mac line breaks (CR alone) are lost\n"
     "  --convert-binary  convert files that look binary too (they are skipped otherwise)\n"
-    "  --file PATH       convert the file PATH; may be given more than once\n"
+    "  --file PATH       convert the file PATH (\"-\": standard input); may be given more\n"
+    "                    than once\n"
     "  --folder PATH     convert every file under the folder PATH; may be given more than once\n"
+    "  --info            change nothing: print what each file holds (see Report)\n"
     "  --help            show this help and exit\n"
     "  --version         show the version and exit\n"
     "\n"
@@ -37,16 +47,29 @@ const char* const HelpText =
     "fails, is missing or is of the wrong kind is reported on standard error with its path,\n"
     "and the next target is converted.\n"
     "\n"
+    "Filter: with no target and standard input not a terminal, or with \"--file -\" alone,\n"
+    "standard input is converted to standard output, which then carries nothing else: the\n"
+    "entries and \"Операция завершена.\" go to standard error. While binary files are skipped,\n"
+    "the input waits in a private temporary file until its end, and a binary input comes out\n"
+    "unchanged.\n"
+    "\n"
+    "Report (--info): one line for each file, walked as a conversion walks the targets\n"
+    "(links, hidden and special files met in a folder are left out), with tab-separated\n"
+    "fields: the number of CR LF, of lone LF and of lone CR; \"text\" or \"binary\"; with a\n"
+    "direction, \"changes\", \"unchanged\" or \"skipped\" (binary, or over 2047 MB); and the\n"
+    "path, with a tab, a line break or a backslash written as \\t, \\n, \\r or \\\\. A summary\n"
+    "goes to standard error. Nothing is changed.\n"
+    "\n"
     "Exit status:\n"
     "  0  every target was converted, or skipped as the window skips it (a binary file,\n"
-    "     a file over 2047 MB)\n"
+    "     a file over 2047 MB); with --info: every file was read and none would change\n"
     "  1  a target failed, was missing or of the wrong kind, or a folder walk logged an\n"
-    "     error entry (\"!_ Ошибка ...\")\n"
-    "  2  the command line was wrong\n";
+    "     error entry (\"!_ Ошибка ...\"); with --info: some file would change\n"
+    "  2  the command line was wrong\n"
+    "  3  with --info: a target or a file could not be read\n";
 
-CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+CommandLine ParseCommandLine(const std::vector<std::string>& args, bool inputIsTerminal) {
     CommandLine line;
-    bool directionGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "--version") {
@@ -55,31 +78,40 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             return line;
         }
         if (arg == "--win-to-unix" || arg == "--unix-to-win") {
-            if (directionGiven) {
-                throw UsageError("give one direction, --win-to-unix or --unix-to-win");
+            if (line.directionGiven) {
+                throw UsageError(Tr("give one direction, --win-to-unix or --unix-to-win"));
             }
-            directionGiven = true;
+            line.directionGiven = true;
             line.direction = arg == "--win-to-unix" ? Direction::WinToUnix : Direction::UnixToWin;
         } else if (arg == "--convert-binary") {
             line.convertBinary = true;
+        } else if (arg == "--info") {
+            line.action = CommandLine::Action::Info;
         } else if (arg == "--file" || arg == "--folder") {
             if (i + 1 >= args.size()) {
-                throw UsageError(arg + " needs a PATH");
+                throw UsageError(Tr("%s needs a PATH", {arg}));
             }
             const std::string& path = args[++i];
             if (path.empty()) {
-                throw UsageError(arg + " needs a PATH, not an empty text");
+                throw UsageError(Tr("%s needs a PATH, not an empty text", {arg}));
             }
             line.targets.push_back({arg == "--folder", path});
         } else {
-            throw UsageError("unknown argument: " + arg);
+            throw UsageError(Tr("unknown argument: %s", {arg}));
         }
     }
-    if (!directionGiven) {
-        throw UsageError("a direction is required: --win-to-unix or --unix-to-win");
+    if (!line.directionGiven && line.action == CommandLine::Action::Convert) {
+        throw UsageError(Tr("a direction is required: --win-to-unix or --unix-to-win"));
     }
     if (line.targets.empty()) {
-        throw UsageError("a target is required: --file PATH or --folder PATH");
+        if (inputIsTerminal) {
+            throw UsageError(Tr("a target is required: --file PATH or --folder PATH"));
+        }
+        line.targets.push_back({false, "-"});
+    }
+    const auto isInput = [](const Target& target) { return CommandLine::IsStandardInput(target); };
+    if (line.targets.size() > 1 && std::any_of(line.targets.begin(), line.targets.end(), isInput)) {
+        throw UsageError(Tr("standard input (--file -) cannot be given with other targets"));
     }
     return line;
 }

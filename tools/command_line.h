@@ -1,5 +1,5 @@
-// The command line of tidelin-convert: a direction, the binary switch and the targets in the
-// order they were given.
+// The command line of tidelin-convert: the action, a direction, the binary switch and the
+// targets in the order they were given.
 #pragma once
 
 #include <stdexcept>
@@ -16,11 +16,16 @@ struct Target {
 };
 
 struct CommandLine {
-    enum class Action { Convert, Help, Version };
+    enum class Action { Convert, Info, Help, Version };
     Action action = Action::Convert;
+    bool directionGiven = false;  // a conversion always has one; a report may have none
     Direction direction = Direction::WinToUnix;
     bool convertBinary = false;
     std::vector<Target> targets;
+
+    // The one target is standard input ("--file -", or no target at all with data piped in).
+    bool ReadsStandardInput() const { return targets.size() == 1 && IsStandardInput(targets[0]); }
+    static bool IsStandardInput(const Target& target) { return !target.folder && target.path == "-"; }
 };
 
 // A command line that cannot be run; the text says why in one line.
@@ -30,10 +35,12 @@ class UsageError : public std::runtime_error {
 };
 
 // Reads the arguments that follow the program's name. --help and --version win over
-// anything after them; anything else wrong raises UsageError.
-CommandLine ParseCommandLine(const std::vector<std::string>& args);
+// anything after them; anything else wrong raises UsageError. Without a target, standard
+// input is the target unless it is a terminal (`inputIsTerminal`): then a target is required.
+CommandLine ParseCommandLine(const std::vector<std::string>& args, bool inputIsTerminal);
 
-// The synopsis printed with every usage error, and the whole text of --help.
+// The synopsis printed with every usage error, and the whole text of --help (untranslated:
+// pass them through Tr).
 extern const char* const UsageText;
 extern const char* const HelpText;
 

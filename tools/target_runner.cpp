@@ -6,6 +6,7 @@
 #include "errors.h"
 #include "filesystem.h"
 #include "folder_walk.h"
+#include "messages.h"
 #include "targets.h"
 #include "texts.h"
 
@@ -50,15 +51,15 @@ std::string TargetRunner::FolderToWalk(const std::string& path) {
     std::string folder;
     try {
         if (!fs::EntryExists(path)) {
-            Report(path, "no such folder");
+            Report(path, Tr("no such folder"));
             return {};
         }
         // A folder named through a link is walked where it leads, as in the window.
         folder = app::FolderToWalk(path);
         if (!fs::QueryPath(folder).IsDirectory()) {
             Report(path, fs::QueryPath(path).IsSystem() && fs::FinalPath(path).empty()
-                             ? "a link that leads nowhere"
-                             : "not a folder");
+                             ? Tr("a link that leads nowhere")
+                             : Tr("not a folder"));
             return {};
         }
     } catch (const EngineError& error) {
@@ -66,7 +67,7 @@ std::string TargetRunner::FolderToWalk(const std::string& path) {
         return {};
     }
     if (NormaliseWalkFolder(folder).empty()) {
-        Report(path, "the root folder is never walked");
+        Report(path, Tr("the root folder is never walked"));
         return {};
     }
     return folder;

@@ -24,11 +24,12 @@ class TargetRunner {
     // folder is walked where it leads. True when the tree was walked and no file failed.
     bool ConvertFolder(const std::string& path);
 
-  private:
-    // The folder the walk starts from, or empty after reporting why there is none.
-    std::string FolderToWalk(const std::string& path);
-    void Report(const std::string& path, const std::string& reason);
+    // The folder a walk of `path` starts from, or empty after reporting why there is none.
+    static std::string FolderToWalk(const std::string& path);
+    // Says on standard error why the target `path` was not converted.
+    static void Report(const std::string& path, const std::string& reason);
 
+  private:
     Engine& engine_;
     Direction direction_;
 };

@@ -1,7 +1,8 @@
 // tidelin-convert: Tidelin's four commands without a window, for scripts and terminals. It runs
 // beside the window and beside other runs of itself. `tidelin-convert --help` and the manual
 // page tell how to use it; the exit status is 0 when every target was converted or skipped as
-// the window skips it, 1 when any target failed, 2 for a wrong command line.
+// the window skips it, 1 when any target failed, 2 for a wrong command line. It also reports
+// what files hold (--info, info_report.h) and converts standard input (filter.h).
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -13,22 +14,27 @@
 #include "console_host.h"
 #include "engine.h"
 #include "errors.h"
+#include "filter.h"
+#include "info_report.h"
+#include "messages.h"
 #include "target_runner.h"
 
 int main(int argc, char** argv) {
     using namespace tidelin;
     using namespace tidelin::tool;
 
+    SetUpMessages();
     CommandLine line;
     try {
-        line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc),
+                                StandardInputIsTerminal());
     } catch (const UsageError& error) {
         std::cerr << "tidelin-convert: " << error.what() << '\n'
-                  << UsageText << "Try 'tidelin-convert --help' for more.\n";
+                  << Tr(UsageText) << Tr("Try 'tidelin-convert --help' for more.\n");
         return 2;
     }
     if (line.action == CommandLine::Action::Help) {
-        std::cout << HelpText;
+        std::cout << Tr(HelpText);
         return 0;
     }
     if (line.action == CommandLine::Action::Version) {
@@ -37,12 +43,19 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    const Direction direction = line.direction;
+    if (line.action == CommandLine::Action::Convert && line.ReadsStandardInput()) {
+        return Filter(direction, !line.convertBinary).Run();
+    }
     std::error_code noFolder;
     const std::string workingFolder = std::filesystem::current_path(noFolder).string();
     if (noFolder) {
-        std::cerr << "tidelin-convert: the current folder cannot be read: " << noFolder.message()
+        std::cerr << "tidelin-convert: " << Tr("the current folder cannot be read: %s", {noFolder.message()})
                   << '\n';
-        return 1;
+        return line.action == CommandLine::Action::Info ? 3 : 1;
+    }
+    if (line.action == CommandLine::Action::Info) {
+        return InfoReport::Run(line, workingFolder);
     }
 
     ConsoleHost host(!line.convertBinary);

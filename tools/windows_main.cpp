@@ -32,6 +32,7 @@ std::string ToUtf8(const wchar_t* text) {
 
 int wmain(int argc, wchar_t** argv) {
     ::SetConsoleOutputCP(CP_UTF8);
+    ::_setmode(::_fileno(stdin), _O_BINARY);  // a CR or a Ctrl-Z of the input is data too
     ::_setmode(::_fileno(stdout), _O_BINARY);
     ::_setmode(::_fileno(stderr), _O_BINARY);
     std::vector<std::string> arguments;

@@ -17,6 +17,7 @@ check "command-line tool installed and runs" "'$prefix/bin/tidelin-convert' --ve
 for page in tidelin tidelin-convert; do
     check "manual page of $page" "zcat '$prefix/share/man/man1/$page.1.gz' | grep -q '^\.TH '"
 done
+check "Russian messages of the tool installed" "[ -f '$prefix/share/locale/ru/LC_MESSAGES/tidelin-convert.mo' ]"
 check "AppStream description installed" "[ -f '$prefix/share/metainfo/example.tidelin.Tidelin.metainfo.xml' ]"
 check "desktop entry installed" "[ -f '$entry' ]"
 check "desktop entry is valid" "desktop-file-validate '$entry'"

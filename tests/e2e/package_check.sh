@@ -53,6 +53,7 @@ expected="./usr/bin/tidelin
 ./usr/share/doc/tidelin/copyright
 ./usr/share/icons/hicolor/16x16/apps/tidelin.png
 ./usr/share/icons/hicolor/32x32/apps/tidelin.png
+./usr/share/locale/ru/LC_MESSAGES/tidelin-convert.mo
 ./usr/share/man/man1/tidelin-convert.1.gz
 ./usr/share/man/man1/tidelin.1.gz
 ./usr/share/metainfo/example.tidelin.Tidelin.metainfo.xml"
@@ -80,6 +81,12 @@ for page in tidelin tidelin-convert; do
         "zcat '$root/usr/share/man/man1/$page.1.gz' | grep -q '^\\.TH .*\"Tidelin $version\"'"
 done
 check "tidelin-convert --help" "'$root/usr/bin/tidelin-convert' --help | grep -q '^Exit status:'"
+# The tool finds its Russian messages where the package puts them (a Russian locale is made
+# here, so that the check does not depend on the machine's locales).
+mkdir -p "$work/locales"
+localedef -i ru_RU -f UTF-8 "$work/locales/ru_RU.UTF-8" 2>/dev/null
+check "tidelin-convert --help in Russian" \
+    "env -u LANGUAGE LOCPATH='$work/locales' LC_ALL=ru_RU.UTF-8 '$root/usr/bin/tidelin-convert' --help | grep -q '^Код возврата:'"
 check "tidelin-convert --version" \
     "[ \"\$('$root/usr/bin/tidelin-convert' --version)\" = 'tidelin-convert (Tidelin) $version' ]"
 

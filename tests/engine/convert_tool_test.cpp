@@ -1,5 +1,7 @@
 // The headless driver, run as a separate process.
+#include <fcntl.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <random>
 #include <thread>
 #include <utility>
@@ -19,8 +22,9 @@
 namespace tidelin::test {
 
 ToolResult RunConvertTool(const std::vector<std::string>& args, const std::string& scratchFolder,
-                          const std::string& workingFolder) {
-    std::string command = "'" TIDELIN_CONVERT_TOOL "'";
+                          const std::string& workingFolder, const std::string& input,
+                          const std::string& environment) {
+    std::string command = "env -u LANGUAGE LC_ALL=C " + environment + " '" TIDELIN_CONVERT_TOOL "'";
     if (!workingFolder.empty()) {
         command = "cd '" + workingFolder + "' && " + command;
     }
@@ -29,7 +33,7 @@ ToolResult RunConvertTool(const std::vector<std::string>& args, const std::strin
     }
     const std::string out = scratchFolder + "/tool.out";
     const std::string err = scratchFolder + "/tool.err";
-    command += " >'" + out + "' 2>'" + err + "' </dev/null";
+    command += " >'" + out + "' 2>'" + err + "' <'" + input + "'";
     const int raw = std::system(command.c_str());
     ToolResult result;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -47,39 +51,98 @@ class ConvertToolTest : public TempFolderTest {
     ToolResult Run(const std::vector<std::string>& args) { return RunConvertTool(args, Root()); }
 };
 
+// A terminal for standard input, or nothing ("/dev/null") where no pseudo-terminal can be had.
+class Terminal {
+  public:
+    Terminal() : master_(::posix_openpt(O_RDWR | O_NOCTTY)) {
+        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
+            path_ = ::ptsname(master_);
+        }
+    }
+    ~Terminal() {
+        if (master_ >= 0) {
+            ::close(master_);
+        }
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+    const std::string& Path() const { return path_; }
+
+  private:
+    int master_;
+    std::string path_;
+};
+
 TEST_F(ConvertToolTest, UsageErrorsExitWithTwo) {
-    const std::vector<std::vector<std::string>> cases = {
-        {},
-        {"--win-to-unix"},
-        {"--file", Path("a")},
-        {"--win-to-unix", "--unix-to-win", "--file", Path("a")},
-        {"--win-to-unix", "--file"},
-        {"--win-to-unix", "--file", Path("a"), "--folder"},
-        {"--win-to-unix", "--file", ""},
-        {"--win-to-unix", "--bogus", "--file", Path("a")},
-        {"--bogus", "--help"},
+    const Terminal terminal;
+    // Without a target, standard input is the target unless it is a terminal.
+    const std::string tty = terminal.Path();
+    const std::string none = "/dev/null";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, none},
+        {{"--file", Path("a")}, none},
+        {{"--win-to-unix", "--unix-to-win", "--file", Path("a")}, none},
+        {{"--win-to-unix", "--file"}, none},
+        {{"--win-to-unix", "--file", Path("a"), "--folder"}, none},
+        {{"--win-to-unix", "--file", ""}, none},
+        {{"--win-to-unix", "--bogus", "--file", Path("a")}, none},
+        {{"--bogus", "--help"}, none},
+        {{"--info", "--unix-to-win", "--win-to-unix"}, none},
+        {{"--win-to-unix", "--file", "-", "--file", Path("a")}, none},
+        {{"--info", "--folder", Path("a"), "--file", "-"}, none},
+        {{"--win-to-unix"}, tty},
+        {{"--info", "--unix-to-win"}, tty},
     };
-    for (const auto& args : cases) {
-        const ToolResult result = Run(args);
+    for (const auto& [args, input] : cases) {
+        if (input.empty()) {
+            std::cout << "no pseudo-terminal here: a row for a terminal is left out\n";
+            continue;
+        }
+        const ToolResult result = RunConvertTool(args, Root(), "", input);
         EXPECT_EQ(result.status, 2);
         EXPECT_NE(result.err.find("usage:"), std::string::npos);
         EXPECT_EQ(result.out, "");
     }
 }
 
-TEST_F(ConvertToolTest, HelpAndVersionExitWithZero) {
+// The tool's own texts follow the locale; the entries, the engine's descriptions and
+// "Операция завершена." stay as they are. The Russian locale is made here, in a private
+// folder, so that it exists whoever runs the test.
+TEST_F(ConvertToolTest, HelpAndVersionExitWithZeroInTheUsersLanguage) {
+    const std::string locales = Path("locales");
+    std::filesystem::create_directory(locales);
+    ASSERT_EQ(std::system(("localedef -i ru_RU -f UTF-8 '" + locales + "/ru_RU.UTF-8' 2>/dev/null").c_str()), 0)
+        << "localedef (package locales) could not make ru_RU.UTF-8";
+    const std::string russian = "LOCPATH='" + locales + "' LC_ALL=ru_RU.UTF-8";
     const std::string version = "tidelin-convert (Tidelin) " TIDELIN_VERSION "\n";
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--help"}, "Exit status:"},
-        {{"--win-to-unix", "--help", "--bogus"}, "--folder PATH"},
-        {{"--version"}, version},
-        {{"--file", Path("a"), "--version"}, version},
+    const std::string path = Path("a.txt");
+    WriteFile(path, "a\r\n");
+    struct Case {
+        std::vector<std::string> args;
+        std::string environment;
+        int status;
+        std::string out;  // found in standard output
+        std::string err;  // found in standard error
     };
-    for (const auto& [args, expected] : cases) {
-        const ToolResult result = Run(args);
-        EXPECT_EQ(result.status, 0);
-        EXPECT_NE(result.out.find(expected), std::string::npos) << result.out;
-        EXPECT_EQ(result.err, "");
+    const std::vector<Case> cases = {
+        {{"--help"}, "", 0, "Exit status:", ""},
+        {{"--win-to-unix", "--help", "--bogus"}, "", 0, "--folder PATH", ""},
+        {{"--version"}, "", 0, version, ""},
+        {{"--file", Path("a"), "--version"}, "", 0, version, ""},
+        {{"--help"}, "LANG=ru_RU.UTF-8 LC_ALL= LOCPATH='" + locales + "'", 0, "Код возврата:", ""},
+        {{"--help"}, russian, 0, "  --folder ПУТЬ     преобразовать каждый файл", ""},
+        {{"--version"}, russian, 0, version, ""},
+        {{"--bogus"}, russian, 2, "", "tidelin-convert: неизвестный аргумент: --bogus\nиспользование:"},
+        {{"--win-to-unix", "--file", Path("missing")}, russian, 1, "", "Error 53 Файл не найден. - "},
+        {{"--win-to-unix", "--file", path}, russian, 0, "Операция завершена.\n", ""},
+    };
+    for (const Case& c : cases) {
+        const ToolResult result = RunConvertTool(c.args, Root(), "", "/dev/null", c.environment);
+        SCOPED_TRACE(c.environment + " " + c.args[0]);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
+        EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.empty(), c.err.empty()) << result.err;
     }
 }
 

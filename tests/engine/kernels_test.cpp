@@ -20,13 +20,15 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr Level FastLevels[] = {Level::Sse2, Level::Avx2};
 
 // What one level makes of an input: both directions cut into chunks as the engine cuts them,
-// with and without the control-byte test, and the test alone.
+// with and without the control-byte test, the test alone, and the line breaks counted.
 struct Results {
     Bytes winToUnix;
     Bytes unixToWin;
     bool winToUnixFoundControl = false;
     bool unixToWinFoundControl = false;
     bool hasControlByte = false;
+    BreakCounts counts;
+    bool countFoundControl = false;
 
     bool operator==(const Results&) const = default;
 };
@@ -38,6 +40,7 @@ Results RunLevel(Level level, const Bytes& input, std::size_t chunk, std::size_t
     const LevelGuard guard(level);
     Results results;
     bool pending = false;
+    bool countPending = false;
     for (std::size_t at = 0;; at += chunk) {
         const std::size_t n = std::min(chunk, input.size() - std::min(at, input.size()));
         const auto in = std::make_unique<std::uint8_t[]>(n + offset);
@@ -60,6 +63,7 @@ Results RunLevel(Level level, const Bytes& input, std::size_t chunk, std::size_t
             }
         }
         results.hasControlByte |= HasControlByte(chunkStart, n);
+        results.countFoundControl |= CountBreaks(chunkStart, n, results.counts, countPending);
         if (n < chunk) {
             break;
         }
@@ -67,6 +71,7 @@ Results RunLevel(Level level, const Bytes& input, std::size_t chunk, std::size_t
     if (pending && !results.winToUnixFoundControl) {
         results.winToUnix.push_back(CR);
     }
+    results.counts.cr += countPending ? 1 : 0;
     return results;
 }
 
@@ -107,9 +112,14 @@ TEST(KernelsTest, EveryLevelMatchesTheReferenceOnRandomContent) {
             const Results expected = RunLevel(Level::Reference, input, chunk, 0, testControl);
             EXPECT_TRUE(RunLevel(level, input, chunk, offset, testControl) == expected)
                 << LevelName(level) << ": chunk " << chunk << " size " << size << " offset " << offset;
-            // The chunking must not change the Windows-to-Unix result.
+            // The chunking must not change the Windows-to-Unix result nor the counts, and the
+            // counts say how much each direction removes or adds.
             if (!testControl) {
-                EXPECT_EQ(expected.winToUnix, RunLevel(Level::Reference, input, size + 1, 0, false).winToUnix);
+                const Results whole = RunLevel(Level::Reference, input, size + 1, 0, false);
+                EXPECT_EQ(expected.winToUnix, whole.winToUnix);
+                EXPECT_TRUE(expected.counts == whole.counts);
+                EXPECT_EQ(input.size() - expected.winToUnix.size(), expected.counts.crlf);
+                EXPECT_EQ(input.size() + expected.counts.lf - expected.counts.cr, expected.unixToWin.size());
             }
         }
     }
@@ -130,6 +140,7 @@ TEST(KernelsTest, TestedValuesAreExactlyTheControlBytesBesideTabLfAndCrAtEveryOf
                     EXPECT_EQ(results.hasControlByte, expected) << LevelName(level) << " " << value << " " << at;
                     EXPECT_EQ(results.winToUnixFoundControl, expected) << LevelName(level) << " " << value;
                     EXPECT_EQ(results.unixToWinFoundControl, expected) << LevelName(level) << " " << value;
+                    EXPECT_EQ(results.countFoundControl, expected) << LevelName(level) << " " << value;
                 }
             }
         }

@@ -66,5 +66,18 @@ content "the file named by a relative path" "$SCRATCH/relative.txt" 'r\n'
 check "a missing file" 1 "" "Error 53 " -- --win-to-unix --file "$(win "$SCRATCH/missing.txt")"
 check "no arguments" 2 "" "tidelin-convert: " --
 
+# The report: counts, the kind, the change and the path, whose backslashes are escaped.
+printf 'a\r\nb\nc\r' >"$SCRATCH/mixed.txt"
+mixed="$(win "$SCRATCH/mixed.txt")"
+check "a report" 1 "$(printf '1\t1\t1\ttext\tchanges\t%s' "${mixed//\\/\\\\}")" "tidelin-convert: files read: 1" -- \
+    --info --win-to-unix --file "$mixed"
+content "the reported file" "$SCRATCH/mixed.txt" 'a\r\nb\nc\r'
+
+# The filter: standard input in binary mode (a CR and a Ctrl-Z are data) to standard output.
+printf 'a\r\nb\r\n' | "$WINE" "$TOOL" --win-to-unix >"$SCRATCH/filtered" 2>"$SCRATCH/err"
+content "the filter's output" "$SCRATCH/filtered" 'a\nb\n'
+printf 'a\r\nb\032\r\n' | "$WINE" "$TOOL" --win-to-unix --convert-binary >"$SCRATCH/filtered" 2>"$SCRATCH/err"
+content "the filter's output with a Ctrl-Z" "$SCRATCH/filtered" 'a\nb\032\n'
+
 echo "$failures failed"
 [ "$failures" -eq 0 ]

@@ -1,0 +1,194 @@
+#include "info_report.h"
+
+#include <algorithm>
+#include <iostream>
+#include <system_error>
+
+#include "command_line.h"
+#include "engine.h"
+#include "errors.h"
+#include "filesystem.h"
+#include "filter.h"
+#include "messages.h"
+#include "target_runner.h"
+#include "tree_listing.h"
+
+namespace tidelin::tool {
+
+namespace {
+
+// Files are read as the conversion reads them, a block of whole chunks at a time.
+constexpr std::size_t Block = 4 * Engine::ChunkSize;
+
+}  // namespace
+
+int InfoReport::Run(const CommandLine& line, const std::string& workingFolder) {
+    std::optional<Direction> direction;
+    if (line.directionGiven) {
+        direction = line.direction;
+    }
+    InfoReport report(direction, !line.convertBinary);
+    for (const Target& target : line.targets) {
+        if (CommandLine::IsStandardInput(target)) {
+            report.ReportStandardInput();
+            continue;
+        }
+        const std::string path = AbsolutePath(target.path, workingFolder);
+        if (!target.folder) {
+            report.ReportFile(path);
+            continue;
+        }
+        const std::string folder = TargetRunner::FolderToWalk(path);
+        if (folder.empty()) {
+            report.TargetUnreadable();
+        } else {
+            report.ReportFolder(folder);
+        }
+    }
+    report.PrintSummary();
+    return report.ExitStatus();
+}
+
+InfoReport::InfoReport(std::optional<Direction> direction, bool skipBinary)
+    : direction_(direction), skipBinary_(skipBinary), buffer_(new std::uint8_t[Block]) {}
+
+void InfoReport::ReportFile(const std::string& path) {
+    try {
+        ReportRegularFile(path, fs::QueryPath(path).size);
+    } catch (const EngineError& error) {
+        Unreadable(path, error);
+    }
+}
+
+void InfoReport::ReportFolder(const std::string& folder) {
+    const auto file = [&](const std::string& path) {
+        try {
+            const fs::PathInfo info = fs::QueryPath(path);
+            if (info.IsSystem() || info.IsHidden()) {
+                ++skipped_;
+                return;
+            }
+            ReportRegularFile(path, info.size);
+        } catch (const EngineError& error) {
+            Unreadable(path, error);
+        }
+    };
+    VisitTreeFiles(folder, file, [&](const std::string& path, const EngineError& error) { Unreadable(path, error); });
+}
+
+void InfoReport::ReportRegularFile(const std::string& path, std::int64_t size) {
+    fs::File file = fs::File::OpenForReading(path);
+    // Up to the size the file had when it was looked at: a small file costs one read.
+    std::int64_t position = 0;
+    const Facts facts = Count([&](std::uint8_t* buffer, std::size_t count) -> std::size_t {
+        const auto want = static_cast<std::size_t>(std::clamp<std::int64_t>(size - position, 0, static_cast<std::int64_t>(count)));
+        const std::size_t got = want == 0 ? 0 : file.ReadAt(buffer, want, position);
+        position += static_cast<std::int64_t>(got);
+        return got;
+    });
+    PrintLine(facts, path, true);
+}
+
+void InfoReport::ReportStandardInput() {
+    try {
+        PrintLine(Count(ReadStandardInput), "-", false);
+    } catch (const std::system_error& error) {
+        ++unreadable_;
+        std::cerr << "tidelin-convert: " << error.what() << '\n';
+    }
+}
+
+InfoReport::Facts InfoReport::Count(const Reader& read) {
+    Facts facts;
+    bool pendingCr = false;
+    for (;;) {
+        const std::size_t got = read(buffer_.get(), Block);
+        facts.binary = kernels::CountBreaks(buffer_.get(), got, facts.counts, pendingCr) || facts.binary;
+        facts.size += static_cast<std::int64_t>(got);
+        if (got < Block) {
+            break;
+        }
+    }
+    if (pendingCr) {  // the last byte
+        ++facts.counts.cr;
+    }
+    return facts;
+}
+
+void InfoReport::PrintLine(const Facts& facts, const std::string& path, bool limited) {
+    // The binary test does not look at a file over the size limit; the conversion skips it.
+    const bool tooLarge = limited && facts.size > Engine::MaxFileSize;
+    const bool binary = facts.binary && !tooLarge;
+    const kernels::BreakCounts& counts = facts.counts;
+    std::string line = std::to_string(counts.crlf) + '\t' + std::to_string(counts.lf) + '\t' +
+                       std::to_string(counts.cr) + '\t' + (binary ? "binary" : "text") + '\t';
+    if (direction_) {
+        const bool changes = *direction_ == Direction::WinToUnix ? counts.crlf > 0
+                                                                 : counts.lf > 0 || counts.cr > 0;
+        if (tooLarge || (binary && skipBinary_)) {
+            line += "skipped\t";
+        } else {
+            line += changes ? "changes\t" : "unchanged\t";
+            changing_ += changes ? 1 : 0;
+        }
+    }
+    line += EscapePath(path);
+    line += '\n';
+    std::cout << line;
+    ++read_;
+    binary_ += binary ? 1 : 0;
+}
+
+void InfoReport::Unreadable(const std::string& path, const EngineError& error) {
+    ++unreadable_;
+    std::cout.flush();
+    std::cerr << "Error " << error.Number() << ' ' << error.Description() << " - " << path << '\n';
+}
+
+void InfoReport::PrintSummary() const {
+    std::cout.flush();
+    const std::string read = std::to_string(read_);
+    const std::string binary = std::to_string(binary_);
+    const std::string skipped = std::to_string(skipped_);
+    const std::string unreadable = std::to_string(unreadable_);
+    std::cerr << "tidelin-convert: "
+              << (direction_ ? Tr("files read: %s, would change: %s, binary: %s, skipped: %s, "
+                                  "not read: %s",
+                                  {read, std::to_string(changing_), binary, skipped, unreadable})
+                             : Tr("files read: %s, binary: %s, skipped: %s, not read: %s",
+                                  {read, binary, skipped, unreadable}))
+              << '\n';
+}
+
+int InfoReport::ExitStatus() const {
+    if (unreadable_ > 0) {
+        return 3;
+    }
+    return changing_ > 0 ? 1 : 0;
+}
+
+std::string InfoReport::EscapePath(const std::string& path) {
+    std::string escaped;
+    escaped.reserve(path.size());
+    for (const char c : path) {
+        switch (c) {
+            case '\t':
+                escaped += "\\t";
+                break;
+            case '\n':
+                escaped += "\\n";
+                break;
+            case '\r':
+                escaped += "\\r";
+                break;
+            case '\\':
+                escaped += "\\\\";
+                break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+}  // namespace tidelin::tool
