@@ -13,6 +13,7 @@
 
 #include "errors.h"
 #include "filesystem.h"
+#include "utf16.h"
 #include "win32_support.h"
 
 namespace tidelin::fs {
@@ -239,7 +240,7 @@ std::vector<FolderEntry> ListFolder(const std::string& path) {
         const bool isDirectory =
             (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
             (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-        entries.push_back({win32::Narrow(name), isDirectory});
+        entries.push_back({utf16::Narrow(name), isDirectory});
     } while (::FindNextFileW(search, &data));
     if (::GetLastError() != ERROR_NO_MORE_FILES) {
         RaiseLastError();
@@ -260,7 +261,7 @@ std::string TemporaryFolder() {
     if (folder.size() > 3 && folder.back() == L'\\') {
         folder.pop_back();
     }
-    return win32::Narrow(folder);
+    return utf16::Narrow(folder);
 }
 
 }  // namespace tidelin::fs

@@ -40,7 +40,7 @@ bool TargetRunner::ConvertFile(const std::string& path) {
         engine_.CloseAllFiles();
         std::cout.flush();
         std::cerr << "Error " << error.Number() << ' ' << error.Description() << " - " << path
-                  << '\n';
+                  << CauseSuffix(error) << '\n';
         return false;
     }
 }
@@ -57,7 +57,8 @@ bool TargetRunner::ConvertFolder(const std::string& path) {
         ConvertFolderTree(engine_, folder, winToUnix_ ? "Win-Unix" : "Unix-Win");
     } catch (const EngineError& error) {
         engine_.CloseAllFiles();
-        Report(folder, "Error " + std::to_string(error.Number()) + ' ' + error.Description());
+        Report(folder, "Error " + std::to_string(error.Number()) + ' ' + error.Description() +
+                           CauseSuffix(error));
         return false;
     }
     std::cout << Completed << '\n';
