@@ -1,8 +1,9 @@
 // Windows implementation of the engine's file-system layer. Paths are UTF-8 at the engine's
 // boundary and UTF-16 at every Win32 call, so any name Windows can hold works. Read-only,
 // hidden and system are the files' own attributes; reparse points (links, junctions) are
-// system entries and are never followed. Putting converted content in a source's place is in
-// replacement_win32.cpp, the single-instance lock in instance_lock_win32.cpp.
+// system entries and are never followed. The twin of filesystem_posix.cpp, with the same
+// functions in the same order: looking at entries, open files, the removal of left-overs,
+// folder listings and the temporary folder.
 #include <io.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 
 #include "errors.h"
 #include "filesystem.h"
+#include "filesystem_shared.h"
 #include "utf16.h"
 #include "win32_support.h"
 
@@ -37,14 +39,6 @@ OVERLAPPED PositionAt(std::uint64_t at) {
     return position;
 }
 
-[[noreturn]] void RaiseNotRegular(EntryKind kind) {
-    if (kind == EntryKind::Directory) {
-        throw EngineError(err::PathFileAccess, "Это папка, а не файл.");
-    }
-    throw EngineError(err::PathFileAccess,
-                      "Системные файлы (ссылки, каналы, устройства) не изменяются.");
-}
-
 }  // namespace
 
 PathInfo QueryPath(const std::string& path) {
@@ -65,11 +59,6 @@ PathInfo QueryPath(const std::string& path) {
     return win32::FromAttributes(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow);
 }
 
-bool SameFileState(const PathInfo& a, const PathInfo& b) {
-    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
-           a.modifiedNs == b.modifiedNs && a.changedNs == b.changedNs;
-}
-
 bool EntryExists(const std::string& path) {
     // The attributes of the entry itself: a dangling link exists too.
     if (::GetFileAttributesW(Win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -82,22 +71,10 @@ bool EntryExists(const std::string& path) {
     win32::RaiseWin32Error(error);
 }
 
-std::string BaseName(const std::string& path) {
-    const auto separator = path.find_last_of("\\/");
-    return separator == std::string::npos ? path : path.substr(separator + 1);
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
-        return folder + name;
-    }
-    return folder + PathSeparator + name;
-}
-
 File File::OpenForReading(const std::string& path) {
     const PathInfo before = QueryPath(path);
     if (before.kind != EntryKind::Regular) {
-        RaiseNotRegular(before.kind);
+        shared::RaiseNotRegular(before.kind);
     }
     // Others may go on reading and writing (a change is caught by the size and identity
     // checks, as on Linux), but nobody may rename or delete the source while it is read.
@@ -110,7 +87,7 @@ File File::OpenForReading(const std::string& path) {
     File file(win32::AdoptHandle(handle));
     const PathInfo opened = file.Info();
     if (opened.kind != EntryKind::Regular) {
-        RaiseNotRegular(opened.kind);
+        shared::RaiseNotRegular(opened.kind);
     }
     return file;
 }
@@ -208,6 +185,44 @@ void File::CloseQuietly() noexcept {
     fd_ = -1;
 }
 
+void RemoveIfSameFile(const std::string& path, const PathInfo& id) noexcept {
+    try {
+        // The program's own files share deletion, so this works while one is still open.
+        const Handle file(win32::OpenEntry(Win32Path(path), DELETE | FILE_READ_ATTRIBUTES,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           OPEN_EXISTING));
+        if (!file.IsValid()) {
+            return;
+        }
+        const PathInfo info = win32::InfoOf(file.Get());
+        if (info.kind == EntryKind::Regular && info.device == id.device && info.inode == id.inode) {
+            win32::DeleteOpenFile(file.Get());
+        }
+    } catch (...) {
+        // never raises
+    }
+}
+
+void RemoveIfStale(const std::string& path, bool) noexcept {
+    try {
+        // Sharing nothing: a file that a running instance holds open does not open here. The
+        // access list stands in for the mode: the work file's is private, a copy beside its
+        // source may already carry the source's, so it is not judged.
+        const Handle file(win32::OpenEntry(Win32Path(path),
+                                           DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0,
+                                           OPEN_EXISTING));
+        if (!file.IsValid()) {
+            return;
+        }
+        const PathInfo info = win32::InfoOf(file.Get());
+        if (info.kind == EntryKind::Regular && info.links == 1 && win32::OwnedByUser(file.Get())) {
+            win32::DeleteOpenFile(file.Get());
+        }
+    } catch (...) {
+        // never raises
+    }
+}
+
 std::vector<FolderEntry> ListFolder(const std::string& path) {
     // The folder stays open while it is listed, so it cannot be replaced by a link meanwhile;
     // a reparse point is never listed through.
@@ -218,7 +233,7 @@ std::vector<FolderEntry> ListFolder(const std::string& path) {
         RaiseLastError();
     }
     if (win32::InfoOf(folder.Get()).kind != EntryKind::Directory) {
-        RaiseNotRegular(EntryKind::Other);
+        shared::RaiseNotRegular(EntryKind::Other);
     }
     WIN32_FIND_DATAW data{};
     const HANDLE search =
@@ -262,6 +277,10 @@ std::string TemporaryFolder() {
         folder.pop_back();
     }
     return utf16::Narrow(folder);
+}
+
+void SetUnnamedFilesOffered(bool) {
+    // Windows never offers them.
 }
 
 }  // namespace tidelin::fs

@@ -14,6 +14,7 @@
 
 #include "errors.h"
 #include "filesystem.h"
+#include "filesystem_shared.h"
 #include "posix_internal.h"
 
 namespace tidelin::fs {
@@ -21,12 +22,6 @@ namespace tidelin::fs {
 namespace {
 
 const char* const AccessList = "system.posix_acl_access";
-constexpr int NameAttempts = 100;
-
-std::function<void(const std::string&)>& BeforePublishHook() {
-    static std::function<void(const std::string&)> hook;
-    return hook;
-}
 
 [[noreturn]] void RaiseAccessListLost() {
     throw EngineError(err::PermissionDenied, "Список доступа файла сохранить нельзя.");
@@ -95,11 +90,10 @@ void CopyAttribute(int from, int to, const std::string& name, bool required) {
 
 // Gives the unnamed `copy` a fresh hidden name beside `target` and returns that path.
 std::string LinkBeside(File& copy, const std::string& target) {
-    const std::string folder = posix::FolderOf(target) + '/';
     // Linking a descriptor directly needs a privilege; its /proc name does not.
     const std::string self = "/proc/self/fd/" + std::to_string(copy.Descriptor());
-    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
-        const std::string name = folder + posix::NewCopyName();
+    for (int attempt = 0; attempt < shared::NameAttempts; ++attempt) {
+        const std::string name = shared::NewCopyPathBeside(target);
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
             (errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0 &&
              ::linkat(copy.Descriptor(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)) {
@@ -185,9 +179,7 @@ void KeepAttributes(File& copy, File& source, const PathInfo& keep) {
 
 void PublishOver(File& copy, const std::string& copyName, const std::string& target,
                  const PathInfo& read) {
-    if (BeforePublishHook()) {
-        BeforePublishHook()(target);
-    }
+    shared::RunBeforePublishHook(target);
     struct stat st {};
     const bool present = ::lstat(target.c_str(), &st) == 0;
     if (!present && errno != ENOENT) {
@@ -206,7 +198,7 @@ void PublishOver(File& copy, const std::string& copyName, const std::string& tar
 }
 
 void SyncFolderOf(const std::string& path) {
-    File folder(::open(posix::FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    File folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.IsOpen()) {
         RaiseSystemError(errno);
     }
@@ -217,9 +209,8 @@ void SyncFolderOf(const std::string& path) {
 
 File MoveBeside(File work, const std::string& workPath, const std::string& target,
                 std::string& name) {
-    const std::string folder = posix::FolderOf(target) + '/';
-    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
-        name = folder + posix::NewCopyName();
+    for (int attempt = 0; attempt < shared::NameAttempts; ++attempt) {
+        name = shared::NewCopyPathBeside(target);
         const int moved =
             ::renameat2(AT_FDCWD, workPath.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE);
         if (moved == 0) {
@@ -233,8 +224,8 @@ File MoveBeside(File work, const std::string& workPath, const std::string& targe
         }
     }
     File copy;
-    for (int attempt = 0; attempt < NameAttempts && !copy.IsOpen(); ++attempt) {
-        name = folder + posix::NewCopyName();
+    for (int attempt = 0; attempt < shared::NameAttempts && !copy.IsOpen(); ++attempt) {
+        name = shared::NewCopyPathBeside(target);
         copy = File(posix::CreateExclusiveLocked(name));
         if (!copy.IsOpen() && errno != EEXIST) {
             RaiseSystemError(errno);
@@ -251,10 +242,6 @@ File MoveBeside(File work, const std::string& workPath, const std::string& targe
     }
     RemoveIfSameFile(workPath, work.Info());
     return copy;
-}
-
-void SetBeforePublishHook(std::function<void(const std::string& target)> hook) {
-    BeforePublishHook() = std::move(hook);
 }
 
 }  // namespace tidelin::fs

@@ -15,11 +15,11 @@
 
 #include <functional>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "errors.h"
 #include "filesystem.h"
+#include "filesystem_shared.h"
 #include "win32_support.h"
 
 namespace tidelin::fs {
@@ -30,30 +30,6 @@ using win32::RaiseLastError;
 using win32::Win32Path;
 
 namespace {
-
-const char* const CopyNamePrefix = ".k5ywhqx-";
-constexpr int NameAttempts = 100;
-
-std::function<void(const std::string&)>& BeforePublishHook() {
-    static std::function<void(const std::string&)> hook;
-    return hook;
-}
-
-// The folder part of `path`, with its separator: "" for a bare name.
-std::string FolderOf(const std::string& path) {
-    const auto separator = path.find_last_of("\\/");
-    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-}
-
-std::string NewCopyName() {
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    static std::random_device random;
-    std::string name = CopyNamePrefix;
-    for (int i = 0; i < 6; ++i) {
-        name += letters[random() % (sizeof letters - 1)];
-    }
-    return name;
-}
 
 // The security descriptor of a file: owner, group and access list.
 struct Security {
@@ -152,9 +128,7 @@ void KeepAttributes(File& copy, File& source, const PathInfo&) {
 
 void PublishOver(File& copy, const std::string&, const std::string& target,
                  const PathInfo& read) {
-    if (BeforePublishHook()) {
-        BeforePublishHook()(target);
-    }
+    shared::RunBeforePublishHook(target);
     const HANDLE file = HandleOf(copy.Descriptor());
     bool unchanged = false;
     try {
@@ -180,10 +154,9 @@ void SyncFolderOf(const std::string&) {
 
 File MoveBeside(File work, const std::string& /*workPath: the handle is enough*/,
                 const std::string& target, std::string& name) {
-    const std::string folder = FolderOf(target);
     const HANDLE file = HandleOf(work.Descriptor());
-    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
-        name = folder + NewCopyName();
+    for (int attempt = 0; attempt < shared::NameAttempts; ++attempt) {
+        name = shared::NewCopyPathBeside(target);
         const DWORD error = win32::RenameTo(file, win32::FullPath(name), false);
         if (error == ERROR_SUCCESS) {
             return work;  // the same file, still open, now beside the target
@@ -196,8 +169,8 @@ File MoveBeside(File work, const std::string& /*workPath: the handle is enough*/
         }
     }
     File copy;
-    for (int attempt = 0; attempt < NameAttempts && !copy.IsOpen(); ++attempt) {
-        name = folder + NewCopyName();
+    for (int attempt = 0; attempt < shared::NameAttempts && !copy.IsOpen(); ++attempt) {
+        name = shared::NewCopyPathBeside(target);
         copy = File::CreateWorkFile(name);
     }
     if (!copy.IsOpen()) {
@@ -211,73 +184,6 @@ File MoveBeside(File work, const std::string& /*workPath: the handle is enough*/
     }
     win32::DeleteOpenFile(file);  // gone when `work` closes on return
     return copy;
-}
-
-bool IsCopyName(const std::string& name) {
-    const std::string prefix = CopyNamePrefix;
-    return name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0;
-}
-
-void RemoveIfSameFile(const std::string& path, const PathInfo& id) noexcept {
-    try {
-        // The program's own files share deletion, so this works while one is still open.
-        const Handle file(win32::OpenEntry(Win32Path(path), DELETE | FILE_READ_ATTRIBUTES,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           OPEN_EXISTING));
-        if (!file.IsValid()) {
-            return;
-        }
-        const PathInfo info = win32::InfoOf(file.Get());
-        if (info.kind == EntryKind::Regular && info.device == id.device && info.inode == id.inode) {
-            win32::DeleteOpenFile(file.Get());
-        }
-    } catch (...) {
-        // never raises
-    }
-}
-
-void RemoveIfStale(const std::string& path, bool) noexcept {
-    try {
-        // Sharing nothing: a file that a running instance holds open does not open here. The
-        // access list stands in for the mode: the work file's is private, a copy beside its
-        // source may already carry the source's, so it is not judged.
-        const Handle file(win32::OpenEntry(Win32Path(path),
-                                           DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0,
-                                           OPEN_EXISTING));
-        if (!file.IsValid()) {
-            return;
-        }
-        const PathInfo info = win32::InfoOf(file.Get());
-        if (info.kind == EntryKind::Regular && info.links == 1 && win32::OwnedByUser(file.Get())) {
-            win32::DeleteOpenFile(file.Get());
-        }
-    } catch (...) {
-        // never raises
-    }
-}
-
-void RemoveStaleWorkFiles(const std::string& folder, const std::string& baseName) noexcept {
-    std::vector<FolderEntry> entries;
-    try {
-        entries = ListFolder(folder);
-    } catch (...) {
-        return;  // nothing can be cleaned where nothing can be listed
-    }
-    for (const FolderEntry& entry : entries) {
-        const std::string& name = entry.name;
-        if (name.compare(0, baseName.size(), baseName) == 0 &&
-            name.find_first_not_of("0123456789", baseName.size()) == std::string::npos) {
-            RemoveIfStale(JoinPath(folder, name));
-        }
-    }
-}
-
-void SetBeforePublishHook(std::function<void(const std::string& target)> hook) {
-    BeforePublishHook() = std::move(hook);
-}
-
-void SetUnnamedFilesOffered(bool) {
-    // Windows never offers them.
 }
 
 }  // namespace tidelin::fs
