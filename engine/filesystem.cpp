@@ -1,8 +1,11 @@
 // The parts of the file-system layer that are not about the platform: paths, the state of a
-// file, the program's own copies and work files and which of them may be removed. The
-// platform's calls are in filesystem_posix.cpp and filesystem_win32.cpp.
+// file, the program's own copies and work files and which of them may be removed, moving the
+// work file beside its source. The platform's calls are in the twins filesystem_posix.cpp and
+// filesystem_win32.cpp, replacement_posix.cpp and replacement_win32.cpp.
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -133,18 +136,62 @@ void RemoveStaleWorkFiles(const std::string& folder, const std::string& baseName
     }
 }
 
+File MoveBeside(File work, const std::string& workPath, const std::string& target,
+                std::string& name) {
+    for (int attempt = 0; attempt < shared::NameAttempts; ++attempt) {
+        name = shared::NewCopyPathBeside(target);
+        const shared::Renamed renamed = shared::RenameWithoutReplacing(work, workPath, name);
+        if (renamed == shared::Renamed::Done) {
+            return work;  // the same file, still open and held, now beside the target
+        }
+        if (renamed == shared::Renamed::OtherVolume) {
+            break;
+        }
+    }
+    File copy;
+    for (int attempt = 0; attempt < shared::NameAttempts && !copy.IsOpen(); ++attempt) {
+        name = shared::NewCopyPathBeside(target);
+        copy = File::CreateWorkFile(name);
+    }
+    if (!copy.IsOpen()) {
+        throw EngineError(err::PathFileAccess, DescribeError(err::PathFileAccess));
+    }
+    try {
+        std::int64_t offset = 0;
+        if (!shared::CopyInSystem(work, copy, offset)) {
+            const std::size_t bufferSize = 1 << 20;
+            const std::unique_ptr<char[]> buffer(new char[bufferSize]);
+            for (;;) {
+                const std::size_t got = work.ReadAt(buffer.get(), bufferSize, offset);
+                copy.WriteAt(buffer.get(), got, offset);
+                offset += static_cast<std::int64_t>(got);
+                if (got < bufferSize) {
+                    break;
+                }
+            }
+        }
+    } catch (...) {
+        RemoveIfSameFile(name, copy.Info());
+        throw;
+    }
+    RemoveIfSameFile(workPath, work.Info());
+    return copy;
+}
+
 void SetBeforePublishHook(std::function<void(const std::string& target)> hook) {
     BeforePublishHook() = std::move(hook);
 }
 
 namespace shared {
 
-void RaiseNotRegular(EntryKind kind) {
-    if (kind == EntryKind::Directory) {
+void RequireRegular(const PathInfo& info) {
+    if (info.kind == EntryKind::Directory) {
         throw EngineError(err::PathFileAccess, "Это папка, а не файл.");
     }
-    throw EngineError(err::PathFileAccess,
-                      "Системные файлы (ссылки, каналы, устройства) не изменяются.");
+    if (info.kind != EntryKind::Regular) {
+        throw EngineError(err::PathFileAccess,
+                          "Системные файлы (ссылки, каналы, устройства) не изменяются.");
+    }
 }
 
 std::string NewCopyPathBeside(const std::string& target) {
@@ -154,10 +201,31 @@ std::string NewCopyPathBeside(const std::string& target) {
     return folder + NewCopyName();
 }
 
-void RunBeforePublishHook(const std::string& target) {
+bool IsOwnLeftOver(const PathInfo& info, bool ownedByUser, bool anyMode) {
+    return info.kind == EntryKind::Regular && ownedByUser && info.links == 1 &&
+           (anyMode || (info.mode & 07777) == 0600);
+}
+
+void CheckUnchangedBeforePublish(const std::string& target, const PathInfo& read) {
     if (BeforePublishHook()) {
         BeforePublishHook()(target);
     }
+    bool unchanged = false;
+    try {
+        unchanged = SameFileState(QueryPath(target), read);
+    } catch (const EngineError& error) {
+        if (error.Number() != err::FileNotFound) {
+            throw;
+        }
+    }
+    if (!unchanged) {
+        throw EngineError(err::DeviceIo, "Файл изменился во время чтения.");
+    }
+}
+
+void SortByName(std::vector<FolderEntry>& entries) {
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
 }
 
 }  // namespace shared

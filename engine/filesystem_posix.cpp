@@ -18,65 +18,9 @@
 #include "errors.h"
 #include "filesystem.h"
 #include "filesystem_shared.h"
-#include "posix_internal.h"
+#include "posix_support.h"
 
 namespace tidelin::fs {
-
-namespace posix {
-
-PathInfo FromStat(const struct stat& st) {
-    PathInfo info;
-    if (S_ISREG(st.st_mode)) {
-        info.kind = EntryKind::Regular;
-    } else if (S_ISDIR(st.st_mode)) {
-        info.kind = EntryKind::Directory;
-    } else {
-        info.kind = EntryKind::Other;
-    }
-    info.size = static_cast<std::int64_t>(st.st_size);
-    info.mode = st.st_mode & 07777;
-    info.owner = st.st_uid;
-    info.group = st.st_gid;
-    info.device = st.st_dev;
-    info.inode = st.st_ino;
-    info.links = st.st_nlink;
-    const auto nanoseconds = [](const timespec& t) {
-        return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
-    };
-    info.modifiedNs = nanoseconds(st.st_mtim);
-    info.changedNs = nanoseconds(st.st_ctim);
-    info.readOnly = info.kind == EntryKind::Regular && (info.mode & 0200) == 0;
-    info.system = info.kind == EntryKind::Other;
-    return info;
-}
-
-void CloseFd(int fd) noexcept {
-    if (fd >= 0) {
-        ::close(fd);
-    }
-}
-
-int CreateExclusiveLocked(const std::string& path) {
-    const int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    const int fd = ::open(path.c_str(), flags, 0600);
-    if (fd < 0) {
-        return -1;
-    }
-    // Between the creation and the lock another start may have removed the file as stale:
-    // then the name no longer leads to it, and it counts as taken.
-    struct stat opened {};
-    struct stat named {};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &opened) != 0 ||
-        ::lstat(path.c_str(), &named) != 0 || opened.st_ino != named.st_ino ||
-        opened.st_dev != named.st_dev) {
-        ::close(fd);
-        errno = EEXIST;
-        return -1;
-    }
-    return fd;
-}
-
-}  // namespace posix
 
 namespace {
 
@@ -118,22 +62,18 @@ File File::OpenForReading(const std::string& path) {
     // Looking first keeps devices and FIFOs from being opened at all; the check on the
     // opened descriptor below closes the gap between the look and the open.
     const PathInfo before = QueryPath(path);
-    if (before.kind != EntryKind::Regular) {
-        shared::RaiseNotRegular(before.kind);
-    }
+    shared::RequireRegular(before);
     const int fd =
         ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ELOOP) {
-            shared::RaiseNotRegular(EntryKind::Other);
+            shared::RequireRegular(PathInfo());  // a link: a system entry
         }
         RaiseSystemError(errno);
     }
     File file(fd);
     const PathInfo opened = file.Info();
-    if (opened.kind != EntryKind::Regular) {
-        shared::RaiseNotRegular(opened.kind);
-    }
+    shared::RequireRegular(opened);
     (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return file;
 }
@@ -257,8 +197,8 @@ void RemoveIfStale(const std::string& path, bool anyMode) noexcept {
     struct stat named {};
     // A running instance holds its work file locked; the lock is held here until the unlink,
     // so that no instance can take the file up meanwhile.
-    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == ::geteuid() &&
-        (anyMode || (opened.st_mode & 07777) == 0600) && opened.st_nlink == 1 &&
+    if (::fstat(fd, &opened) == 0 &&
+        shared::IsOwnLeftOver(FromStat(opened), opened.st_uid == ::geteuid(), anyMode) &&
         ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 &&
         named.st_ino == opened.st_ino && named.st_dev == opened.st_dev) {
         ::unlink(path.c_str());
@@ -300,8 +240,7 @@ std::vector<FolderEntry> ListFolder(const std::string& path) {
         }
         entries.push_back({name, isDirectory});
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    shared::SortByName(entries);
     return entries;
 }
 

@@ -73,9 +73,7 @@ bool EntryExists(const std::string& path) {
 
 File File::OpenForReading(const std::string& path) {
     const PathInfo before = QueryPath(path);
-    if (before.kind != EntryKind::Regular) {
-        shared::RaiseNotRegular(before.kind);
-    }
+    shared::RequireRegular(before);
     // Others may go on reading and writing (a change is caught by the size and identity
     // checks, as on Linux), but nobody may rename or delete the source while it is read.
     Handle handle(win32::OpenEntry(Win32Path(path), GENERIC_READ,
@@ -86,9 +84,7 @@ File File::OpenForReading(const std::string& path) {
     }
     File file(win32::AdoptHandle(handle));
     const PathInfo opened = file.Info();
-    if (opened.kind != EntryKind::Regular) {
-        shared::RaiseNotRegular(opened.kind);
-    }
+    shared::RequireRegular(opened);
     return file;
 }
 
@@ -215,7 +211,7 @@ void RemoveIfStale(const std::string& path, bool) noexcept {
             return;
         }
         const PathInfo info = win32::InfoOf(file.Get());
-        if (info.kind == EntryKind::Regular && info.links == 1 && win32::OwnedByUser(file.Get())) {
+        if (shared::IsOwnLeftOver(info, win32::OwnedByUser(file.Get()), true)) {
             win32::DeleteOpenFile(file.Get());
         }
     } catch (...) {
@@ -233,7 +229,7 @@ std::vector<FolderEntry> ListFolder(const std::string& path) {
         RaiseLastError();
     }
     if (win32::InfoOf(folder.Get()).kind != EntryKind::Directory) {
-        shared::RaiseNotRegular(EntryKind::Other);
+        shared::RequireRegular(PathInfo());  // a system entry
     }
     WIN32_FIND_DATAW data{};
     const HANDLE search =
@@ -260,8 +256,7 @@ std::vector<FolderEntry> ListFolder(const std::string& path) {
     if (::GetLastError() != ERROR_NO_MORE_FILES) {
         RaiseLastError();
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    shared::SortByName(entries);
     return entries;
 }
 

@@ -11,6 +11,7 @@
 // own check of the source's state; a rename with replacement on one volume either happens or
 // leaves everything as it was. MOVEFILE_WRITE_THROUGH adds nothing to a rename on one volume:
 // the content is flushed before (FlushFileBuffers), and the file system logs the rename.
+// The twin of replacement_posix.cpp, with the same functions in the same order.
 #include <aclapi.h>
 
 #include <functional>
@@ -53,28 +54,6 @@ void ReadSecurity(HANDLE file, Security& security) {
     DWORD revision = 0;
     if (::GetSecurityDescriptorControl(security.descriptor, &control, &revision)) {
         security.protectedDacl = (control & SE_DACL_PROTECTED) != 0;
-    }
-}
-
-void CopyContent(HANDLE from, HANDLE to) {
-    const DWORD size = 1 << 20;
-    std::unique_ptr<char[]> buffer(new char[size]);
-    LARGE_INTEGER start{};
-    if (!::SetFilePointerEx(from, start, nullptr, FILE_BEGIN)) {
-        RaiseLastError();
-    }
-    for (;;) {
-        DWORD got = 0;
-        if (!::ReadFile(from, buffer.get(), size, &got, nullptr)) {
-            RaiseLastError();
-        }
-        if (got == 0) {
-            return;
-        }
-        DWORD put = 0;
-        if (!::WriteFile(to, buffer.get(), got, &put, nullptr) || put != got) {
-            RaiseLastError();
-        }
     }
 }
 
@@ -128,19 +107,8 @@ void KeepAttributes(File& copy, File& source, const PathInfo&) {
 
 void PublishOver(File& copy, const std::string&, const std::string& target,
                  const PathInfo& read) {
-    shared::RunBeforePublishHook(target);
+    shared::CheckUnchangedBeforePublish(target, read);
     const HANDLE file = HandleOf(copy.Descriptor());
-    bool unchanged = false;
-    try {
-        unchanged = SameFileState(QueryPath(target), read);
-    } catch (const EngineError& error) {
-        if (error.Number() != err::FileNotFound) {
-            throw;
-        }
-    }
-    if (!unchanged) {
-        throw EngineError(err::DeviceIo, "Файл изменился во время чтения.");
-    }
     const DWORD error = win32::RenameTo(file, win32::FullPath(target), true);
     if (error != ERROR_SUCCESS) {
         win32::DeleteOpenFile(file);
@@ -152,38 +120,28 @@ void SyncFolderOf(const std::string&) {
     // Windows offers no flush of a folder; the file system logs the rename before it returns.
 }
 
-File MoveBeside(File work, const std::string& /*workPath: the handle is enough*/,
-                const std::string& target, std::string& name) {
-    const HANDLE file = HandleOf(work.Descriptor());
-    for (int attempt = 0; attempt < shared::NameAttempts; ++attempt) {
-        name = shared::NewCopyPathBeside(target);
-        const DWORD error = win32::RenameTo(file, win32::FullPath(name), false);
-        if (error == ERROR_SUCCESS) {
-            return work;  // the same file, still open, now beside the target
-        }
-        if (error == ERROR_NOT_SAME_DEVICE) {
-            break;  // another volume: copy
-        }
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
-            win32::RaiseWin32Error(error);
-        }
+namespace shared {
+
+Renamed RenameWithoutReplacing(File& file, const std::string&, const std::string& to) {
+    // Through the handle this process holds, so the path it was opened by is not needed.
+    const DWORD error = win32::RenameTo(HandleOf(file.Descriptor()), win32::FullPath(to), false);
+    if (error == ERROR_SUCCESS) {
+        return Renamed::Done;
     }
-    File copy;
-    for (int attempt = 0; attempt < shared::NameAttempts && !copy.IsOpen(); ++attempt) {
-        name = shared::NewCopyPathBeside(target);
-        copy = File::CreateWorkFile(name);
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+        return Renamed::NameTaken;
     }
-    if (!copy.IsOpen()) {
-        win32::RaiseWin32Error(ERROR_FILE_EXISTS);
+    if (error == ERROR_NOT_SAME_DEVICE) {
+        return Renamed::OtherVolume;
     }
-    try {
-        CopyContent(file, HandleOf(copy.Descriptor()));
-    } catch (...) {
-        win32::DeleteOpenFile(HandleOf(copy.Descriptor()));
-        throw;
-    }
-    win32::DeleteOpenFile(file);  // gone when `work` closes on return
-    return copy;
+    win32::RaiseWin32Error(error);
 }
+
+bool CopyInSystem(File&, File&, std::int64_t& copied) {
+    copied = 0;
+    return false;  // no copy between two open handles: through a buffer
+}
+
+}  // namespace shared
 
 }  // namespace tidelin::fs

@@ -1,4 +1,4 @@
-// Pieces shared by the POSIX files of the file-system layer.
+// Pieces shared by the POSIX files of the file-system layer (the twin of win32_support.h).
 #pragma once
 
 #include <sys/stat.h>
