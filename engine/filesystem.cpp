@@ -42,6 +42,24 @@ std::string CheckOf(const std::string& random) {
     return check;
 }
 
+// Deletes the crash left-overs (as RemoveIfStale) among the entries of `folder` whose names
+// `wanted` accepts.
+void RemoveStaleNamed(const std::string& folder,
+                      const std::function<bool(const std::string&)>& wanted,
+                      bool anyMode) noexcept {
+    std::vector<FolderEntry> entries;
+    try {
+        entries = ListFolder(folder);
+    } catch (...) {
+        return;  // nothing can be cleaned where nothing can be listed
+    }
+    for (const FolderEntry& entry : entries) {
+        if (!entry.isDirectory && wanted(entry.name)) {
+            RemoveIfStale(JoinPath(folder, entry.name), anyMode);
+        }
+    }
+}
+
 std::function<void(const std::string&)>& BeforePublishHook() {
     static std::function<void(const std::string&)> hook;
     return hook;
@@ -106,34 +124,17 @@ bool RemoveIfAbandonedCopy(const std::string& path) noexcept {
 }
 
 void RemoveAbandonedCopiesBeside(const std::string& path) noexcept {
-    std::vector<FolderEntry> entries;
-    try {
-        entries = ListFolder(FolderOf(path));
-    } catch (...) {
-        return;  // nothing can be cleaned where nothing can be listed
-    }
-    const std::string folder = FolderOf(path);
-    for (const FolderEntry& entry : entries) {
-        if (!entry.isDirectory && IsCopyName(entry.name)) {
-            RemoveIfStale(JoinPath(folder, entry.name), true);
-        }
-    }
+    RemoveStaleNamed(FolderOf(path), IsCopyName, true);
 }
 
 void RemoveStaleWorkFiles(const std::string& folder, const std::string& baseName) noexcept {
-    std::vector<FolderEntry> entries;
-    try {
-        entries = ListFolder(folder);
-    } catch (...) {
-        return;  // nothing can be cleaned where nothing can be listed
-    }
-    for (const FolderEntry& entry : entries) {
-        const std::string& name = entry.name;
-        if (name.compare(0, baseName.size(), baseName) == 0 &&
-            name.find_first_not_of("0123456789", baseName.size()) == std::string::npos) {
-            RemoveIfStale(JoinPath(folder, name));
-        }
-    }
+    RemoveStaleNamed(
+        folder,
+        [&baseName](const std::string& name) {
+            return name.compare(0, baseName.size(), baseName) == 0 &&
+                   name.find_first_not_of("0123456789", baseName.size()) == std::string::npos;
+        },
+        false);
 }
 
 File MoveBeside(File work, const std::string& workPath, const std::string& target,

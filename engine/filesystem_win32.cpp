@@ -170,7 +170,7 @@ void File::Close() {
     const int fd = fd_;
     fd_ = -1;
     if (fd >= 0 && ::_close(fd) != 0) {
-        throw EngineError(err::DeviceIo, DescribeError(err::DeviceIo));
+        RaiseLastError();  // what CloseHandle reported
     }
 }
 
