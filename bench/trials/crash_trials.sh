@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# kill -9 trials: a folder walk (or a single-file run) is killed at a random moment. Every file
+# kill -9 trials: a folder walk (of 60 files of up to 5 MB, or with MODE=small of 3000 small
+# files) or a single-file run (MODE=file) is killed at a random moment. Every file
 # must hold either its old or its whole new content. The kill may leave the program's marked
 # copy beside a file it was replacing (counted); the next run in that folder (a walk, or a
 # single-file run on the same file) must leave no copy and no work file behind, and a file of
 # the user's named like a copy must survive every run untouched.
-# usage: [MODE=walk|file] [FACTOR=0.7] [TRIAL_TMPDIR=EMPTY-FOLDER] \
+# usage: [MODE=walk|small|file] [FACTOR=0.7] [TRIAL_TMPDIR=EMPTY-FOLDER] \
 #        bench/trials/crash_trials.sh TOOL FOLDER [TRIALS]
 # Kills land at a random moment within FACTOR times one whole run (default 1).
 set -u
@@ -22,6 +23,9 @@ def make(path, lines):
         out.write(line * lines)
 if mode == "file":
     make(os.path.join(root, "d0", "big.txt"), 600000)
+elif mode == "small":  # many small files: most of a walk is spent replacing them
+    for f in range(3000):
+        make(os.path.join(root, "d0", f"s{f}.txt"), 3)
 else:
     for d in range(4):
         for f in range(15):
@@ -32,9 +36,33 @@ with open(os.path.join(root, "d0", ".k5ywhqx-notes1"), "wb") as out:
     out.write(b"my notes\r\n")
 os.chmod(os.path.join(root, "d0", ".k5ywhqx-notes1"), 0o600)
 PY
-( cd "$dir/model" && find . -type f ! -name '.k5ywhqx-notes1' | sort | while read -r f; do
-    printf '%s %s %s\n' "$f" "$(md5sum <"$f" | cut -c1-32)" "$(sed 's/\r$//' "$f" | md5sum | cut -c1-32)"
-  done ) >"$dir/sums"
+# sums.py sums FOLDER: each file's path with the digests of its old and its new content;
+# sums.py check FOLDER SUMS: "OLD NEW" counts, and the files that are neither on standard error.
+cat >"$dir/sums.py" <<'PY'
+import hashlib, os, sys
+digest = lambda data: hashlib.md5(data).hexdigest()
+if sys.argv[1] == "sums":
+    for top, _, names in sorted(os.walk(sys.argv[2])):
+        for name in sorted(names):
+            if name != ".k5ywhqx-notes1":
+                path = os.path.join(top, name)
+                data = open(path, "rb").read()
+                print(os.path.relpath(path, sys.argv[2]), digest(data),
+                      digest(data.replace(b"\r\n", b"\n")))
+else:
+    old = new = 0
+    for line in open(sys.argv[3]):
+        name, before, after = line.split()
+        got = digest(open(os.path.join(sys.argv[2], name), "rb").read())
+        if got == before:
+            old += 1
+        elif got == after:
+            new += 1
+        else:
+            print(name, file=sys.stderr)
+    print(old, new)
+PY
+python3 "$dir/sums.py" sums "$dir/model" >"$dir/sums"
 run() {  # the run that is killed, and the next one
     if [ "$mode" = file ]; then
         "$tool" --win-to-unix --file "$dir/tree/d0/big.txt"
@@ -54,13 +82,10 @@ for i in $(seq 1 "$trials"); do
     run >/dev/null 2>&1 &
     pid=$!
     sleep "$delay"; kill -9 $pid; wait $pid 2>/dev/null
-    old=0; new=0
-    while read -r f oldsum newsum; do
-        sum=$(md5sum <"$dir/tree/$f" | cut -c1-32)
-        if [ "$sum" = "$oldsum" ]; then old=$((old + 1));
-        elif [ "$sum" = "$newsum" ]; then new=$((new + 1));
-        else echo "trial $i: $f is neither old nor new"; bad=$((bad + 1)); fi
-    done <"$dir/sums"
+    read -r old new < <(python3 "$dir/sums.py" check "$dir/tree" "$dir/sums" 2>"$dir/neither")
+    while read -r f; do
+        echo "trial $i: $f is neither old nor new"; bad=$((bad + 1))
+    done <"$dir/neither"
     killed="$(copies) copies, $(ls -A "$TMPDIR" | wc -l) work files"
     [ "$(copies)" != 0 ] && leftAfterKill=$((leftAfterKill + 1))
     [ $old -gt 0 ] && [ $new -gt 0 ] && mixed=$((mixed + 1))
