@@ -63,23 +63,19 @@ else:
     print(old, new)
 PY
 python3 "$dir/sums.py" sums "$dir/model" >"$dir/sums"
-run() {  # the run that is killed, and the next one
-    if [ "$mode" = file ]; then
-        "$tool" --win-to-unix --file "$dir/tree/d0/big.txt"
-    else
-        "$tool" --win-to-unix --folder "$dir/tree"
-    fi
-}
+# The run that is killed, and the next one (the tool itself, so that the kill reaches it).
+if [ "$mode" = file ]; then target=(--file "$dir/tree/d0/big.txt"); else target=(--folder "$dir/tree"); fi
+run() { exec "$tool" --win-to-unix "${target[@]}"; }
 copies() { find "$dir/tree" -name '.k5ywhqx-*' ! -name '.k5ywhqx-notes1' | wc -l; }
 rm -rf "$dir/tree"; cp -a "$dir/model" "$dir/tree"; sync -f "$dir"
-start=$(date +%s.%N); run >/dev/null 2>&1; end=$(date +%s.%N)
+start=$(date +%s.%N); (run >/dev/null 2>&1); end=$(date +%s.%N)
 duration=$(echo "$end - $start" | bc)
 echo "mode $mode on $(stat -f -c %T "$dir"): a whole run takes ${duration}s"
 bad=0; mixed=0; leftAfterKill=0
 for i in $(seq 1 "$trials"); do
     rm -rf "$dir/tree"; cp -a "$dir/model" "$dir/tree"; sync -f "$dir"
     delay=$(python3 -c "import random; print(random.uniform(0, $duration * ${FACTOR:-1}))")
-    run >/dev/null 2>&1 &
+    run >/dev/null 2>&1 &  # the subshell becomes the tool (exec)
     pid=$!
     sleep "$delay"; kill -9 $pid; wait $pid 2>/dev/null
     read -r old new < <(python3 "$dir/sums.py" check "$dir/tree" "$dir/sums" 2>"$dir/neither")
@@ -89,7 +85,7 @@ for i in $(seq 1 "$trials"); do
     killed="$(copies) copies, $(ls -A "$TMPDIR" | wc -l) work files"
     [ "$(copies)" != 0 ] && leftAfterKill=$((leftAfterKill + 1))
     [ $old -gt 0 ] && [ $new -gt 0 ] && mixed=$((mixed + 1))
-    run >/dev/null 2>&1
+    (run >/dev/null 2>&1)
     files=$(cd "$dir/tree" && find . -type f ! -name '.k5ywhqx-notes1' | wc -l)
     if [ "$files" != "$(wc -l <"$dir/sums")" ] || [ "$(ls -A "$TMPDIR" | wc -l)" != 0 ]; then
         echo "trial $i: left behind after the next run: $(find "$dir/tree" -name '.k5ywhqx*' ! -name '.k5ywhqx-notes1') $(ls -A "$TMPDIR")"
