@@ -16,8 +16,8 @@ work="$(mktemp -d)"
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
     stop_x_display
+    wait 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
