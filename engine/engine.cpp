@@ -92,6 +92,9 @@ bool Engine::Convert(const std::string& path, Direction direction) {
     // file with a control byte anywhere is skipped, and the source is never touched before
     // the whole file has been read.
     const bool testBinary = host_.SkipBinary();
+    if (!batchFailed_) {
+        fs::RemoveAbandonedCopiesBeside(path);  // a walk meets them one by one instead
+    }
     // The state the content is read in: the source is replaced only while it still shows it.
     const fs::PathInfo before = fs::QueryPath(path);
     if (before.size > MaxFileSize || before.size < 0) {

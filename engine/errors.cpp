@@ -1,6 +1,7 @@
 #include "errors.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace tidelin {
 
@@ -69,7 +70,19 @@ void RaiseSystemError(int errnoValue) {
             number = err::DeviceIo;
             break;
     }
-    throw EngineError(number, DescribeError(number));
+    throw EngineError(number, DescribeError(number), errnoValue, std::strerror(errnoValue));
+}
+
+std::string CauseSuffix(const EngineError& error) {
+    if (error.SystemCode() == 0) {
+        return {};
+    }
+#ifdef _WIN32
+    const char* const kind = "Win32 error ";
+#else
+    const char* const kind = "errno ";
+#endif
+    return ": " + error.SystemText() + " (" + kind + std::to_string(error.SystemCode()) + ")";
 }
 
 }  // namespace tidelin

@@ -1,5 +1,6 @@
 // Errors raised by the engine: a number in the classic runtime numbering and a short
-// Russian description, travelling to the nearest caller that handles them.
+// Russian description, travelling to the nearest caller that handles them. An error that a
+// system call caused also keeps the operating system's own code and text, for tools and logs.
 #pragma once
 
 // The engine's own sources are built with TIDELIN_ENGINE_BUILD: Qt must not reach them.
@@ -27,21 +28,37 @@ constexpr std::int32_t PathNotFound = 76;
 
 class EngineError : public std::runtime_error {
 public:
-    EngineError(std::int32_t number, std::string description)
-        : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+    EngineError(std::int32_t number, std::string description, std::int64_t systemCode = 0,
+                std::string systemText = {})
+        : std::runtime_error(description),
+          number_(number),
+          description_(std::move(description)),
+          systemCode_(systemCode),
+          systemText_(std::move(systemText)) {}
 
+    // What the windows show.
     std::int32_t Number() const { return number_; }
     const std::string& Description() const { return description_; }
+    // The operating system's own code (errno, or a Win32 error code) and its text; 0 and ""
+    // when the engine refused on its own.
+    std::int64_t SystemCode() const { return systemCode_; }
+    const std::string& SystemText() const { return systemText_; }
 
 private:
     std::int32_t number_;
     std::string description_;
+    std::int64_t systemCode_;
+    std::string systemText_;
 };
+
+// ": ", the operating system's text and code, for the end of a tool's message ("": Permission
+// denied (errno 13)"); empty when the error has no system cause.
+std::string CauseSuffix(const EngineError& error);
 
 // The overflow error, raised when an integer leaves its range.
 [[noreturn]] void RaiseOverflow();
 
-// Turns a failed system call's errno into the error the user sees.
+// Turns a failed system call's errno into the error the user sees, keeping errno and its text.
 [[noreturn]] void RaiseSystemError(int errnoValue);
 
 // The standard description of a numbered error.

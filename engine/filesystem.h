@@ -12,15 +12,22 @@ namespace tidelin::fs {
 
 enum class EntryKind { Regular, Directory, Other };
 
-// The separator between a folder and the names in it.
+// The separator between a folder and the names in it, and every character that separates.
 #ifdef _WIN32
 inline constexpr char PathSeparator = '\\';
+inline constexpr const char* PathSeparators = "\\/";
 #else
 inline constexpr char PathSeparator = '/';
+inline constexpr const char* PathSeparators = "/";
 #endif
 
 // `folder`, the separator (unless `folder` already ends with one, as a root does) and `name`.
 std::string JoinPath(const std::string& folder, const std::string& name);
+// The last component of a path.
+std::string BaseName(const std::string& path);
+// The folder that holds `path`: "." for a bare name, a root with its separator ("/", or
+// "C:\" on Windows).
+std::string FolderOf(const std::string& path);
 
 // What the engine needs to know of one folder entry, read without following links.
 struct PathInfo {
@@ -65,9 +72,6 @@ bool EntryExists(const std::string& path);
 // Where `path` leads with every link and junction on the way resolved, as an absolute path;
 // empty when it leads nowhere or cannot be resolved.
 std::string FinalPath(const std::string& path);
-
-// The last component of a path.
-std::string BaseName(const std::string& path);
 
 // One open file descriptor; closed when the object goes away.
 class File {
@@ -163,16 +167,27 @@ void SyncFolderOf(const std::string& path);
 File MoveBeside(File work, const std::string& workPath, const std::string& target,
                 std::string& name);
 
-// The hidden name the program gives its copies beside a source: ".k5ywhqx-" and six letters.
+// The program's copies beside a source carry a marked hidden name: ".k5ywhqx-", ten random
+// letters and six letters of a check computed from them, which no user's file carries by
+// accident. A fresh such name, and whether `name` is one.
+std::string NewCopyName();
 bool IsCopyName(const std::string& name);
 
 // Deletes `path` when it is still the file `id` (same device and inode); never raises.
 void RemoveIfSameFile(const std::string& path, const PathInfo& id) noexcept;
 
 // Deletes `path` when it is this user's crash left-over: a regular file owned by this user,
-// with one link, that no running instance holds locked, and of mode 0600 unless `anyMode`
-// (a copy beside its source may already carry the source's permissions). Never raises.
+// with one link, that no running conversion holds (locked on Linux, open on Windows), and of
+// mode 0600 unless `anyMode` (a copy beside its source may already carry the source's
+// permissions). Never raises.
 void RemoveIfStale(const std::string& path, bool anyMode = false) noexcept;
+
+// True when `path` carries a copy's marked name: such a file is never converted. It is
+// deleted when it is abandoned (as RemoveIfStale); one a running conversion holds stays.
+bool RemoveIfAbandonedCopy(const std::string& path) noexcept;
+
+// Deletes the abandoned copies (as RemoveIfAbandonedCopy) in the folder that holds `path`.
+void RemoveAbandonedCopiesBeside(const std::string& path) noexcept;
 
 // Deletes the crash left-overs (as RemoveIfStale) among the work files in `folder`: the
 // entries named `baseName` or `baseName` and digits. Never raises.

@@ -1,8 +1,10 @@
-// POSIX implementation of the engine's file-system layer.
+// POSIX implementation of the engine's file-system layer: looking at entries, open files, the
+// removal of left-overs, folder listings and the temporary folder. Its twin is
+// filesystem_win32.cpp, with the same functions in the same order; what does not depend on the
+// platform is in filesystem.cpp.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,89 +17,10 @@
 
 #include "errors.h"
 #include "filesystem.h"
-#include "posix_internal.h"
+#include "filesystem_shared.h"
+#include "posix_support.h"
 
 namespace tidelin::fs {
-
-namespace posix {
-
-PathInfo FromStat(const struct stat& st) {
-    PathInfo info;
-    if (S_ISREG(st.st_mode)) {
-        info.kind = EntryKind::Regular;
-    } else if (S_ISDIR(st.st_mode)) {
-        info.kind = EntryKind::Directory;
-    } else {
-        info.kind = EntryKind::Other;
-    }
-    info.size = static_cast<std::int64_t>(st.st_size);
-    info.mode = st.st_mode & 07777;
-    info.owner = st.st_uid;
-    info.group = st.st_gid;
-    info.device = st.st_dev;
-    info.inode = st.st_ino;
-    info.links = st.st_nlink;
-    const auto nanoseconds = [](const timespec& t) {
-        return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
-    };
-    info.modifiedNs = nanoseconds(st.st_mtim);
-    info.changedNs = nanoseconds(st.st_ctim);
-    info.readOnly = info.kind == EntryKind::Regular && (info.mode & 0200) == 0;
-    info.system = info.kind == EntryKind::Other;
-    return info;
-}
-
-void CloseFd(int fd) noexcept {
-    if (fd >= 0) {
-        ::close(fd);
-    }
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    if (slash == 0) {
-        return "/";
-    }
-    return path.substr(0, slash);
-}
-
-std::string NewCopyName() {
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    unsigned char random[6] = {};
-    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
-        RaiseSystemError(errno);
-    }
-    std::string name = CopyNamePrefix;
-    for (const unsigned char r : random) {
-        name += letters[r % (sizeof letters - 1)];
-    }
-    return name;
-}
-
-int CreateExclusiveLocked(const std::string& path) {
-    const int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    const int fd = ::open(path.c_str(), flags, 0600);
-    if (fd < 0) {
-        return -1;
-    }
-    // Between the creation and the lock another start may have removed the file as stale:
-    // then the name no longer leads to it, and it counts as taken.
-    struct stat opened {};
-    struct stat named {};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &opened) != 0 ||
-        ::lstat(path.c_str(), &named) != 0 || opened.st_ino != named.st_ino ||
-        opened.st_dev != named.st_dev) {
-        ::close(fd);
-        errno = EEXIST;
-        return -1;
-    }
-    return fd;
-}
-
-}  // namespace posix
 
 namespace {
 
@@ -105,14 +28,6 @@ using posix::CloseFd;
 using posix::FromStat;
 
 bool unnamedFilesOffered = true;
-
-[[noreturn]] void RaiseNotRegular(EntryKind kind) {
-    if (kind == EntryKind::Directory) {
-        throw EngineError(err::PathFileAccess, "Это папка, а не файл.");
-    }
-    throw EngineError(err::PathFileAccess,
-                      "Системные файлы (ссылки, каналы, устройства) не изменяются.");
-}
 
 // A hidden entry is one whose name begins with ".".
 bool IsHiddenName(const std::string& path) {
@@ -132,11 +47,6 @@ PathInfo QueryPath(const std::string& path) {
     return info;
 }
 
-bool SameFileState(const PathInfo& a, const PathInfo& b) {
-    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
-           a.modifiedNs == b.modifiedNs && a.changedNs == b.changedNs;
-}
-
 bool EntryExists(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
@@ -154,38 +64,22 @@ std::string FinalPath(const std::string& path) {
     return resolved ? std::string(resolved.get()) : std::string();
 }
 
-std::string BaseName(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == PathSeparator) {
-        return folder + name;
-    }
-    return folder + PathSeparator + name;
-}
-
 File File::OpenForReading(const std::string& path) {
     // Looking first keeps devices and FIFOs from being opened at all; the check on the
     // opened descriptor below closes the gap between the look and the open.
     const PathInfo before = QueryPath(path);
-    if (before.kind != EntryKind::Regular) {
-        RaiseNotRegular(before.kind);
-    }
+    shared::RequireRegular(before);
     const int fd =
         ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ELOOP) {
-            RaiseNotRegular(EntryKind::Other);
+            shared::RequireRegular(PathInfo());  // a link: a system entry
         }
         RaiseSystemError(errno);
     }
     File file(fd);
     const PathInfo opened = file.Info();
-    if (opened.kind != EntryKind::Regular) {
-        RaiseNotRegular(opened.kind);
-    }
+    shared::RequireRegular(opened);
     (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return file;
 }
@@ -194,7 +88,7 @@ File File::CreateUnnamedBeside(const std::string& path) {
     if (!unnamedFilesOffered) {
         return File();
     }
-    const int fd = ::open(posix::FolderOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    const int fd = ::open(FolderOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd >= 0) {
         // Once it has a name, the lock tells a walk that it belongs to a running conversion.
         ::flock(fd, LOCK_EX | LOCK_NB);
@@ -290,11 +184,6 @@ void File::CloseQuietly() noexcept {
     fd_ = -1;
 }
 
-bool IsCopyName(const std::string& name) {
-    const std::string prefix = posix::CopyNamePrefix;
-    return name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0;
-}
-
 void RemoveIfSameFile(const std::string& path, const PathInfo& id) noexcept {
     // Only the file's owner may remove or replace it in a sticky folder such as /tmp, so the
     // name cannot be turned to another file between the look and the unlink.
@@ -314,33 +203,14 @@ void RemoveIfStale(const std::string& path, bool anyMode) noexcept {
     struct stat named {};
     // A running instance holds its work file locked; the lock is held here until the unlink,
     // so that no instance can take the file up meanwhile.
-    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == ::geteuid() &&
-        (anyMode || (opened.st_mode & 07777) == 0600) && opened.st_nlink == 1 &&
+    if (::fstat(fd, &opened) == 0 &&
+        shared::IsOwnLeftOver(FromStat(opened), opened.st_uid == ::geteuid(), anyMode) &&
         ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 &&
         named.st_ino == opened.st_ino && named.st_dev == opened.st_dev) {
         ::unlink(path.c_str());
     }
     ::close(fd);
 }
-
-void RemoveStaleWorkFiles(const std::string& folder, const std::string& baseName) noexcept {
-    std::vector<FolderEntry> entries;
-    try {
-        entries = ListFolder(folder);
-    } catch (...) {
-        return;  // nothing can be cleaned where nothing can be listed
-    }
-    const std::string prefix = folder == "/" ? folder : folder + '/';
-    for (const FolderEntry& entry : entries) {
-        const std::string& name = entry.name;
-        if (name.compare(0, baseName.size(), baseName) == 0 &&
-            name.find_first_not_of("0123456789", baseName.size()) == std::string::npos) {
-            RemoveIfStale(prefix + name);
-        }
-    }
-}
-
-void SetUnnamedFilesOffered(bool offered) { unnamedFilesOffered = offered; }
 
 std::vector<FolderEntry> ListFolder(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -376,8 +246,7 @@ std::vector<FolderEntry> ListFolder(const std::string& path) {
         }
         entries.push_back({name, isDirectory});
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    shared::SortByName(entries);
     return entries;
 }
 
@@ -389,5 +258,7 @@ std::string TemporaryFolder() {
     }
     return folder;
 }
+
+void SetUnnamedFilesOffered(bool offered) { unnamedFilesOffered = offered; }
 
 }  // namespace tidelin::fs

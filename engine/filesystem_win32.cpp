@@ -1,8 +1,9 @@
 // Windows implementation of the engine's file-system layer. Paths are UTF-8 at the engine's
 // boundary and UTF-16 at every Win32 call, so any name Windows can hold works. Read-only,
 // hidden and system are the files' own attributes; reparse points (links, junctions) are
-// system entries and are never followed. Putting converted content in a source's place is in
-// replacement_win32.cpp, the single-instance lock in instance_lock_win32.cpp.
+// system entries and are never followed. The twin of filesystem_posix.cpp, with the same
+// functions in the same order: looking at entries, open files, the removal of left-overs,
+// folder listings and the temporary folder.
 #include <io.h>
 
 #include <algorithm>
@@ -13,6 +14,8 @@
 
 #include "errors.h"
 #include "filesystem.h"
+#include "filesystem_shared.h"
+#include "utf16.h"
 #include "win32_support.h"
 
 namespace tidelin::fs {
@@ -36,14 +39,6 @@ OVERLAPPED PositionAt(std::uint64_t at) {
     return position;
 }
 
-[[noreturn]] void RaiseNotRegular(EntryKind kind) {
-    if (kind == EntryKind::Directory) {
-        throw EngineError(err::PathFileAccess, "Это папка, а не файл.");
-    }
-    throw EngineError(err::PathFileAccess,
-                      "Системные файлы (ссылки, каналы, устройства) не изменяются.");
-}
-
 }  // namespace
 
 PathInfo QueryPath(const std::string& path) {
@@ -62,11 +57,6 @@ PathInfo QueryPath(const std::string& path) {
         win32::RaiseWin32Error(error);
     }
     return win32::FromAttributes(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow);
-}
-
-bool SameFileState(const PathInfo& a, const PathInfo& b) {
-    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
-           a.modifiedNs == b.modifiedNs && a.changedNs == b.changedNs;
 }
 
 bool EntryExists(const std::string& path) {
@@ -102,26 +92,12 @@ std::string FinalPath(const std::string& path) {
     } else if (final.rfind(L"\\\\?\\", 0) == 0) {
         final = final.substr(4);
     }
-    return win32::Narrow(final);
-}
-
-std::string BaseName(const std::string& path) {
-    const auto separator = path.find_last_of("\\/");
-    return separator == std::string::npos ? path : path.substr(separator + 1);
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
-        return folder + name;
-    }
-    return folder + PathSeparator + name;
+    return utf16::Narrow(final);
 }
 
 File File::OpenForReading(const std::string& path) {
     const PathInfo before = QueryPath(path);
-    if (before.kind != EntryKind::Regular) {
-        RaiseNotRegular(before.kind);
-    }
+    shared::RequireRegular(before);
     // Others may go on reading and writing (a change is caught by the size and identity
     // checks, as on Linux), but nobody may rename or delete the source while it is read.
     Handle handle(win32::OpenEntry(Win32Path(path), GENERIC_READ,
@@ -132,9 +108,7 @@ File File::OpenForReading(const std::string& path) {
     }
     File file(win32::AdoptHandle(handle));
     const PathInfo opened = file.Info();
-    if (opened.kind != EntryKind::Regular) {
-        RaiseNotRegular(opened.kind);
-    }
+    shared::RequireRegular(opened);
     return file;
 }
 
@@ -220,7 +194,7 @@ void File::Close() {
     const int fd = fd_;
     fd_ = -1;
     if (fd >= 0 && ::_close(fd) != 0) {
-        throw EngineError(err::DeviceIo, DescribeError(err::DeviceIo));
+        RaiseLastError();  // what CloseHandle reported
     }
 }
 
@@ -229,6 +203,44 @@ void File::CloseQuietly() noexcept {
         ::_close(fd_);
     }
     fd_ = -1;
+}
+
+void RemoveIfSameFile(const std::string& path, const PathInfo& id) noexcept {
+    try {
+        // The program's own files share deletion, so this works while one is still open.
+        const Handle file(win32::OpenEntry(Win32Path(path), DELETE | FILE_READ_ATTRIBUTES,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           OPEN_EXISTING));
+        if (!file.IsValid()) {
+            return;
+        }
+        const PathInfo info = win32::InfoOf(file.Get());
+        if (info.kind == EntryKind::Regular && info.device == id.device && info.inode == id.inode) {
+            win32::DeleteOpenFile(file.Get());
+        }
+    } catch (...) {
+        // never raises
+    }
+}
+
+void RemoveIfStale(const std::string& path, bool) noexcept {
+    try {
+        // Sharing nothing: a file that a running instance holds open does not open here. The
+        // access list stands in for the mode: the work file's is private, a copy beside its
+        // source may already carry the source's, so it is not judged.
+        const Handle file(win32::OpenEntry(Win32Path(path),
+                                           DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0,
+                                           OPEN_EXISTING));
+        if (!file.IsValid()) {
+            return;
+        }
+        const PathInfo info = win32::InfoOf(file.Get());
+        if (shared::IsOwnLeftOver(info, win32::OwnedByUser(file.Get()), true)) {
+            win32::DeleteOpenFile(file.Get());
+        }
+    } catch (...) {
+        // never raises
+    }
 }
 
 std::vector<FolderEntry> ListFolder(const std::string& path) {
@@ -241,7 +253,7 @@ std::vector<FolderEntry> ListFolder(const std::string& path) {
         RaiseLastError();
     }
     if (win32::InfoOf(folder.Get()).kind != EntryKind::Directory) {
-        RaiseNotRegular(EntryKind::Other);
+        shared::RequireRegular(PathInfo());  // a system entry
     }
     WIN32_FIND_DATAW data{};
     const HANDLE search =
@@ -263,13 +275,12 @@ std::vector<FolderEntry> ListFolder(const std::string& path) {
         const bool isDirectory =
             (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
             (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-        entries.push_back({win32::Narrow(name), isDirectory});
+        entries.push_back({utf16::Narrow(name), isDirectory});
     } while (::FindNextFileW(search, &data));
     if (::GetLastError() != ERROR_NO_MORE_FILES) {
         RaiseLastError();
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    shared::SortByName(entries);
     return entries;
 }
 
@@ -284,7 +295,11 @@ std::string TemporaryFolder() {
     if (folder.size() > 3 && folder.back() == L'\\') {
         folder.pop_back();
     }
-    return win32::Narrow(folder);
+    return utf16::Narrow(folder);
+}
+
+void SetUnnamedFilesOffered(bool) {
+    // Windows never offers them.
 }
 
 }  // namespace tidelin::fs

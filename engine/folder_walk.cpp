@@ -25,11 +25,8 @@ void LogFailure(Engine& engine, const EngineError& error, const std::string& pat
 void ConvertInWalk(Engine& engine, const std::string& folder, const std::string& name,
                    Direction direction) {
     const std::string path = fs::JoinPath(folder, name);
-    if (fs::IsCopyName(name)) {
-        // The program's own copy beside a source: a crashed run's is removed, another running
-        // instance's is left to it. Neither is converted.
-        fs::RemoveIfStale(path, true);
-        return;
+    if (fs::RemoveIfAbandonedCopy(path)) {
+        return;  // the program's own copy: a crashed run's is removed, a running one's left
     }
     try {
         engine.Convert(path, direction);

@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "filesystem.h"
-#include "posix_internal.h"
+#include "posix_support.h"
 
 namespace tidelin::fs {
 

@@ -69,7 +69,9 @@ InstanceLock InstanceLock::Acquire() {
     std::swprintf(name, 64, L"Local\\Tidelin-%016llx", static_cast<unsigned long long>(hash));
     const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name);
     if (mutex == nullptr) {
-        return lock;  // a same-named object of another user: run without the lock
+        // A same-named object that is not this user's: the lock is unavailable, and the
+        // window says so and does not start.
+        return lock;
     }
     if (::GetLastError() == ERROR_ALREADY_EXISTS) {
         ::CloseHandle(mutex);

@@ -1,6 +1,7 @@
 // Putting converted content in the place of its source: the copy gets the source's owner,
 // attributes and permissions where no other user can reach it, and takes the source's name
-// in one rename only while the source still shows what was read.
+// in one rename only while the source still shows what was read. The twin of
+// replacement_win32.cpp, with the same functions in the same order.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -14,19 +15,14 @@
 
 #include "errors.h"
 #include "filesystem.h"
-#include "posix_internal.h"
+#include "filesystem_shared.h"
+#include "posix_support.h"
 
 namespace tidelin::fs {
 
 namespace {
 
 const char* const AccessList = "system.posix_acl_access";
-constexpr int NameAttempts = 100;
-
-std::function<void(const std::string&)>& BeforePublishHook() {
-    static std::function<void(const std::string&)> hook;
-    return hook;
-}
 
 [[noreturn]] void RaiseAccessListLost() {
     throw EngineError(err::PermissionDenied, "Список доступа файла сохранить нельзя.");
@@ -95,11 +91,10 @@ void CopyAttribute(int from, int to, const std::string& name, bool required) {
 
 // Gives the unnamed `copy` a fresh hidden name beside `target` and returns that path.
 std::string LinkBeside(File& copy, const std::string& target) {
-    const std::string folder = posix::FolderOf(target) + '/';
     // Linking a descriptor directly needs a privilege; its /proc name does not.
     const std::string self = "/proc/self/fd/" + std::to_string(copy.Descriptor());
-    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
-        const std::string name = folder + posix::NewCopyName();
+    for (int attempt = 0; attempt < shared::NameAttempts; ++attempt) {
+        const std::string name = shared::NewCopyPathBeside(target);
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
             (errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0 &&
              ::linkat(copy.Descriptor(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)) {
@@ -110,39 +105,6 @@ std::string LinkBeside(File& copy, const std::string& target) {
         }
     }
     RaiseSystemError(EEXIST);
-}
-
-// Copies the whole content of `from` (read from its start) into `to`.
-void CopyContent(int from, int to) {
-    off_t inOffset = 0;
-    for (;;) {
-        const ssize_t copied = ::copy_file_range(from, &inOffset, to, nullptr, 1 << 30, 0);
-        if (copied > 0) {
-            continue;
-        }
-        if (copied == 0) {
-            return;
-        }
-        if (errno == EINTR) {
-            continue;
-        }
-        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
-            RaiseSystemError(errno);
-        }
-        break;  // not offered between these file systems: copy through a buffer
-    }
-    const std::size_t bufferSize = 1 << 20;
-    std::unique_ptr<char[]> buffer(new char[bufferSize]);
-    File out(::dup(to));
-    File in(::dup(from));
-    for (std::int64_t offset = inOffset;;) {
-        const std::size_t got = in.ReadAt(buffer.get(), bufferSize, offset);
-        out.WriteAt(buffer.get(), got, offset);
-        offset += static_cast<std::int64_t>(got);
-        if (got < bufferSize) {
-            return;
-        }
-    }
 }
 
 }  // namespace
@@ -185,17 +147,7 @@ void KeepAttributes(File& copy, File& source, const PathInfo& keep) {
 
 void PublishOver(File& copy, const std::string& copyName, const std::string& target,
                  const PathInfo& read) {
-    if (BeforePublishHook()) {
-        BeforePublishHook()(target);
-    }
-    struct stat st {};
-    const bool present = ::lstat(target.c_str(), &st) == 0;
-    if (!present && errno != ENOENT) {
-        RaiseSystemError(errno);
-    }
-    if (!present || !SameFileState(posix::FromStat(st), read)) {
-        throw EngineError(err::DeviceIo, "Файл изменился во время чтения.");
-    }
+    shared::CheckUnchangedBeforePublish(target, read);
     // From here to the rename only two system calls: the remaining window for a change.
     const std::string name = copyName.empty() ? LinkBeside(copy, target) : copyName;
     if (::rename(name.c_str(), target.c_str()) != 0) {
@@ -206,7 +158,7 @@ void PublishOver(File& copy, const std::string& copyName, const std::string& tar
 }
 
 void SyncFolderOf(const std::string& path) {
-    File folder(::open(posix::FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    File folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.IsOpen()) {
         RaiseSystemError(errno);
     }
@@ -215,46 +167,40 @@ void SyncFolderOf(const std::string& path) {
     }
 }
 
-File MoveBeside(File work, const std::string& workPath, const std::string& target,
-                std::string& name) {
-    const std::string folder = posix::FolderOf(target) + '/';
-    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
-        name = folder + posix::NewCopyName();
-        const int moved =
-            ::renameat2(AT_FDCWD, workPath.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE);
-        if (moved == 0) {
-            return work;  // the same file, still open and locked, now beside the target
-        }
-        if (errno == EXDEV || errno == EINVAL) {
-            break;  // another file system (or one without this kind of rename): copy
-        }
-        if (errno != EEXIST) {
-            RaiseSystemError(errno);
-        }
+namespace shared {
+
+Renamed RenameWithoutReplacing(File&, const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return Renamed::Done;
     }
-    File copy;
-    for (int attempt = 0; attempt < NameAttempts && !copy.IsOpen(); ++attempt) {
-        name = folder + posix::NewCopyName();
-        copy = File(posix::CreateExclusiveLocked(name));
-        if (!copy.IsOpen() && errno != EEXIST) {
-            RaiseSystemError(errno);
-        }
+    if (errno == EEXIST) {
+        return Renamed::NameTaken;
     }
-    if (!copy.IsOpen()) {
-        RaiseSystemError(EEXIST);
+    if (errno == EXDEV || errno == EINVAL) {
+        return Renamed::OtherVolume;  // or a file system without this kind of rename: copy
     }
-    try {
-        CopyContent(work.Descriptor(), copy.Descriptor());
-    } catch (...) {
-        ::unlink(name.c_str());
-        throw;
-    }
-    RemoveIfSameFile(workPath, work.Info());
-    return copy;
+    RaiseSystemError(errno);
 }
 
-void SetBeforePublishHook(std::function<void(const std::string& target)> hook) {
-    BeforePublishHook() = std::move(hook);
+bool CopyInSystem(File& from, File& to, std::int64_t& copied) {
+    off_t inOffset = 0;
+    for (;;) {
+        const ssize_t done =
+            ::copy_file_range(from.Descriptor(), &inOffset, to.Descriptor(), nullptr, 1 << 30, 0);
+        copied = inOffset;
+        if (done > 0 || (done < 0 && errno == EINTR)) {
+            continue;
+        }
+        if (done == 0) {
+            return true;
+        }
+        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
+            RaiseSystemError(errno);
+        }
+        return false;  // not offered between these file systems
+    }
 }
+
+}  // namespace shared
 
 }  // namespace tidelin::fs

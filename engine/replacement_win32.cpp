@@ -11,15 +11,16 @@
 // own check of the source's state; a rename with replacement on one volume either happens or
 // leaves everything as it was. MOVEFILE_WRITE_THROUGH adds nothing to a rename on one volume:
 // the content is flushed before (FlushFileBuffers), and the file system logs the rename.
+// The twin of replacement_posix.cpp, with the same functions in the same order.
 #include <aclapi.h>
 
 #include <functional>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "errors.h"
 #include "filesystem.h"
+#include "filesystem_shared.h"
 #include "win32_support.h"
 
 namespace tidelin::fs {
@@ -30,30 +31,6 @@ using win32::RaiseLastError;
 using win32::Win32Path;
 
 namespace {
-
-const char* const CopyNamePrefix = ".k5ywhqx-";
-constexpr int NameAttempts = 100;
-
-std::function<void(const std::string&)>& BeforePublishHook() {
-    static std::function<void(const std::string&)> hook;
-    return hook;
-}
-
-// The folder part of `path`, with its separator: "" for a bare name.
-std::string FolderOf(const std::string& path) {
-    const auto separator = path.find_last_of("\\/");
-    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-}
-
-std::string NewCopyName() {
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    static std::random_device random;
-    std::string name = CopyNamePrefix;
-    for (int i = 0; i < 6; ++i) {
-        name += letters[random() % (sizeof letters - 1)];
-    }
-    return name;
-}
 
 // The security descriptor of a file: owner, group and access list.
 struct Security {
@@ -77,28 +54,6 @@ void ReadSecurity(HANDLE file, Security& security) {
     DWORD revision = 0;
     if (::GetSecurityDescriptorControl(security.descriptor, &control, &revision)) {
         security.protectedDacl = (control & SE_DACL_PROTECTED) != 0;
-    }
-}
-
-void CopyContent(HANDLE from, HANDLE to) {
-    const DWORD size = 1 << 20;
-    std::unique_ptr<char[]> buffer(new char[size]);
-    LARGE_INTEGER start{};
-    if (!::SetFilePointerEx(from, start, nullptr, FILE_BEGIN)) {
-        RaiseLastError();
-    }
-    for (;;) {
-        DWORD got = 0;
-        if (!::ReadFile(from, buffer.get(), size, &got, nullptr)) {
-            RaiseLastError();
-        }
-        if (got == 0) {
-            return;
-        }
-        DWORD put = 0;
-        if (!::WriteFile(to, buffer.get(), got, &put, nullptr) || put != got) {
-            RaiseLastError();
-        }
     }
 }
 
@@ -152,21 +107,8 @@ void KeepAttributes(File& copy, File& source, const PathInfo&) {
 
 void PublishOver(File& copy, const std::string&, const std::string& target,
                  const PathInfo& read) {
-    if (BeforePublishHook()) {
-        BeforePublishHook()(target);
-    }
+    shared::CheckUnchangedBeforePublish(target, read);
     const HANDLE file = HandleOf(copy.Descriptor());
-    bool unchanged = false;
-    try {
-        unchanged = SameFileState(QueryPath(target), read);
-    } catch (const EngineError& error) {
-        if (error.Number() != err::FileNotFound) {
-            throw;
-        }
-    }
-    if (!unchanged) {
-        throw EngineError(err::DeviceIo, "Файл изменился во время чтения.");
-    }
     const DWORD error = win32::RenameTo(file, win32::FullPath(target), true);
     if (error != ERROR_SUCCESS) {
         win32::DeleteOpenFile(file);
@@ -178,106 +120,28 @@ void SyncFolderOf(const std::string&) {
     // Windows offers no flush of a folder; the file system logs the rename before it returns.
 }
 
-File MoveBeside(File work, const std::string& /*workPath: the handle is enough*/,
-                const std::string& target, std::string& name) {
-    const std::string folder = FolderOf(target);
-    const HANDLE file = HandleOf(work.Descriptor());
-    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
-        name = folder + NewCopyName();
-        const DWORD error = win32::RenameTo(file, win32::FullPath(name), false);
-        if (error == ERROR_SUCCESS) {
-            return work;  // the same file, still open, now beside the target
-        }
-        if (error == ERROR_NOT_SAME_DEVICE) {
-            break;  // another volume: copy
-        }
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
-            win32::RaiseWin32Error(error);
-        }
+namespace shared {
+
+Renamed RenameWithoutReplacing(File& file, const std::string&, const std::string& to) {
+    // Through the handle this process holds, so the path it was opened by is not needed.
+    const DWORD error = win32::RenameTo(HandleOf(file.Descriptor()), win32::FullPath(to), false);
+    if (error == ERROR_SUCCESS) {
+        return Renamed::Done;
     }
-    File copy;
-    for (int attempt = 0; attempt < NameAttempts && !copy.IsOpen(); ++attempt) {
-        name = folder + NewCopyName();
-        copy = File::CreateWorkFile(name);
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+        return Renamed::NameTaken;
     }
-    if (!copy.IsOpen()) {
-        win32::RaiseWin32Error(ERROR_FILE_EXISTS);
+    if (error == ERROR_NOT_SAME_DEVICE) {
+        return Renamed::OtherVolume;
     }
-    try {
-        CopyContent(file, HandleOf(copy.Descriptor()));
-    } catch (...) {
-        win32::DeleteOpenFile(HandleOf(copy.Descriptor()));
-        throw;
-    }
-    win32::DeleteOpenFile(file);  // gone when `work` closes on return
-    return copy;
+    win32::RaiseWin32Error(error);
 }
 
-bool IsCopyName(const std::string& name) {
-    const std::string prefix = CopyNamePrefix;
-    return name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0;
+bool CopyInSystem(File&, File&, std::int64_t& copied) {
+    copied = 0;
+    return false;  // no copy between two open handles: through a buffer
 }
 
-void RemoveIfSameFile(const std::string& path, const PathInfo& id) noexcept {
-    try {
-        // The program's own files share deletion, so this works while one is still open.
-        const Handle file(win32::OpenEntry(Win32Path(path), DELETE | FILE_READ_ATTRIBUTES,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           OPEN_EXISTING));
-        if (!file.IsValid()) {
-            return;
-        }
-        const PathInfo info = win32::InfoOf(file.Get());
-        if (info.kind == EntryKind::Regular && info.device == id.device && info.inode == id.inode) {
-            win32::DeleteOpenFile(file.Get());
-        }
-    } catch (...) {
-        // never raises
-    }
-}
-
-void RemoveIfStale(const std::string& path, bool) noexcept {
-    try {
-        // Sharing nothing: a file that a running instance holds open does not open here. The
-        // access list stands in for the mode: the work file's is private, a copy beside its
-        // source may already carry the source's, so it is not judged.
-        const Handle file(win32::OpenEntry(Win32Path(path),
-                                           DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0,
-                                           OPEN_EXISTING));
-        if (!file.IsValid()) {
-            return;
-        }
-        const PathInfo info = win32::InfoOf(file.Get());
-        if (info.kind == EntryKind::Regular && info.links == 1 && win32::OwnedByUser(file.Get())) {
-            win32::DeleteOpenFile(file.Get());
-        }
-    } catch (...) {
-        // never raises
-    }
-}
-
-void RemoveStaleWorkFiles(const std::string& folder, const std::string& baseName) noexcept {
-    std::vector<FolderEntry> entries;
-    try {
-        entries = ListFolder(folder);
-    } catch (...) {
-        return;  // nothing can be cleaned where nothing can be listed
-    }
-    for (const FolderEntry& entry : entries) {
-        const std::string& name = entry.name;
-        if (name.compare(0, baseName.size(), baseName) == 0 &&
-            name.find_first_not_of("0123456789", baseName.size()) == std::string::npos) {
-            RemoveIfStale(JoinPath(folder, name));
-        }
-    }
-}
-
-void SetBeforePublishHook(std::function<void(const std::string& target)> hook) {
-    BeforePublishHook() = std::move(hook);
-}
-
-void SetUnnamedFilesOffered(bool) {
-    // Windows never offers them.
-}
+}  // namespace shared
 
 }  // namespace tidelin::fs

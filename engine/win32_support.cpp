@@ -5,41 +5,20 @@
 
 #include <aclapi.h>
 
-#include <climits>
 #include <cstdint>
 #include <cstring>
 
 #include "errors.h"
+#include "utf16.h"
 
 namespace tidelin::fs::win32 {
 
 std::wstring Widen(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    if (text.size() > INT_MAX) {
+    std::wstring wide;
+    if (!utf16::TryWiden(text, wide)) {
         throw EngineError(err::BadFileName, DescribeError(err::BadFileName));
     }
-    const int size = static_cast<int>(text.size());
-    const int length =
-        ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-    if (length <= 0) {
-        throw EngineError(err::BadFileName, DescribeError(err::BadFileName));
-    }
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), length);
     return wide;
-}
-
-std::string Narrow(const wchar_t* text, std::size_t length) {
-    if (length == 0 || length > INT_MAX) {
-        return {};
-    }
-    const int size = static_cast<int>(length);
-    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, size, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, size, narrow.data(), bytes, nullptr, nullptr);
-    return narrow;
 }
 
 namespace {
@@ -88,6 +67,24 @@ std::wstring FullPath(const std::string& path) {
     return Absolute(wide);
 }
 
+namespace {
+
+// The system's text for a Win32 error code, without its closing line break.
+std::string SystemText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text(buffer != nullptr ? buffer : L"", length);
+    ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
+        text.pop_back();
+    }
+    return text.empty() ? "Unknown error" : utf16::Narrow(text);
+}
+
+}  // namespace
+
 void RaiseWin32Error(DWORD code) {
     std::int32_t number = err::DeviceIo;
     switch (code) {
@@ -110,7 +107,8 @@ void RaiseWin32Error(DWORD code) {
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
             // Another program has the file open without sharing it.
-            throw EngineError(err::PermissionDenied, "Файл занят другой программой.");
+            throw EngineError(err::PermissionDenied, "Файл занят другой программой.", code,
+                              SystemText(code));
         case ERROR_ACCESS_DENIED:
         case ERROR_WRITE_PROTECT:
         case ERROR_PRIVILEGE_NOT_HELD:
@@ -132,7 +130,7 @@ void RaiseWin32Error(DWORD code) {
             number = err::DeviceIo;
             break;
     }
-    throw EngineError(number, DescribeError(number));
+    throw EngineError(number, DescribeError(number), code, SystemText(code));
 }
 
 namespace {

@@ -21,10 +21,8 @@
 
 namespace tidelin::fs::win32 {
 
-// UTF-8 to UTF-16 and back. A path that is not valid UTF-8 is a bad file name.
+// A UTF-8 path in UTF-16; one that is not valid UTF-8 is a bad file name.
 std::wstring Widen(const std::string& text);
-std::string Narrow(const wchar_t* text, std::size_t length);
-inline std::string Narrow(const std::wstring& text) { return Narrow(text.data(), text.size()); }
 
 // The UTF-16 path for a Win32 call, with "/" turned into "\". A path too long for the
 // classic limit is made absolute and given the "\\?\" prefix, so it works whatever the
@@ -34,7 +32,8 @@ std::wstring Win32Path(const std::string& path);
 // The absolute UTF-16 path (with the "\\?\" prefix when long), as a rename needs it.
 std::wstring FullPath(const std::string& path);
 
-// Turns a Win32 error code into the error the user sees.
+// Turns a Win32 error code into the error the user sees, keeping the code and the system's
+// text for it.
 [[noreturn]] void RaiseWin32Error(DWORD code);
 [[noreturn]] inline void RaiseLastError() { RaiseWin32Error(::GetLastError()); }
 

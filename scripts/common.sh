@@ -54,6 +54,21 @@ configure_and_build() {
     cmake --build "$TIDELIN_BUILD" --parallel "$(nproc)"
 }
 
+# check_nothing_left FOLDER...: after a test run in a home folder and a TMPDIR of its own, each
+# FOLDER must be empty. Lists what a test left behind and returns 1 otherwise.
+check_nothing_left() {
+    local folder left status=0
+    for folder in "$@"; do
+        left="$(find "$folder" -mindepth 1 -maxdepth 3 | head -n 20)"
+        if [ -n "$left" ]; then
+            echo "FAILED: the tests left files in $folder:"
+            echo "$left"
+            status=1
+        fi
+    done
+    return $status
+}
+
 # Shared by the Windows scripts: the cross toolchain, Wine's programs, and a step marker that
 # says how long the run has taken so far.
 TOOLCHAIN="$TIDELIN_ROOT/cmake/mingw-w64-x86_64.cmake"

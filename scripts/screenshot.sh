@@ -11,36 +11,25 @@ if [ ! -f "$TIDELIN_BUILD/CMakeCache.txt" ]; then
 fi
 cmake --build "$TIDELIN_BUILD" --target tidelin
 
+source "$TIDELIN_ROOT/scripts/x_display.sh"
 work="$(mktemp -d)"
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    stop_x_display
     wait 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
-wait_for() {  # wait_for SECONDS COMMAND...
-    local until=$((SECONDS + $1)); shift
-    while ! "$@" >/dev/null 2>&1; do
-        [ $SECONDS -ge $until ] && { echo "screenshot.sh: timed out waiting for: $*" >&2; return 1; }
-        sleep 0.1
-    done
-}
 
 export TMPDIR="$work" XDG_RUNTIME_DIR="$work/runtime" LANG=C.UTF-8
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-exec 3<> "$work/display"
-Xvfb -displayfd 3 -screen 0 800x500x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 10 test -s "$work/display"
-export DISPLAY=":$(head -n1 "$work/display")"
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 10 wmctrl -m
+start_x_display "$work" 800x500x24 openbox
 
 "$TIDELIN_BUILD/bin/tidelin" >"$work/tidelin.log" 2>&1 &
 pids+=($!)
-wait_for 15 bash -c "wmctrl -l | grep -q ' Tidelin\$'"
+wait_for 15 bash -c "wmctrl -l | grep -q ' Tidelin\$'" ||
+    { echo "screenshot.sh: the window did not appear" >&2; exit 1; }
 sleep 1  # let the window draw itself and take the focus
 
 output="$TIDELIN_ROOT/docs/main-window.png"

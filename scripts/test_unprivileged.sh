@@ -24,12 +24,5 @@ setpriv --reuid=nobody --regid=nogroup --clear-groups --reset-env \
     env HOME="$work/home" TMPDIR="$work/tmp" TIDELIN_BUILD="$work/src/build" \
     "$work/src/scripts/test.sh" "$@" || status=$?
 
-for folder in home tmp; do
-    left="$(find "$work/$folder" -mindepth 1 -maxdepth 3 | head -n 20)"
-    if [ -n "$left" ]; then
-        echo "FAILED: the tests left files in their $folder folder:"
-        echo "$left"
-        status=1
-    fi
-done
+check_nothing_left "$work/home" "$work/tmp" || status=1
 exit $status

@@ -29,15 +29,9 @@ wine_environment "$WINDOWS_BUILD"
 unset WAYLAND_DISPLAY
 
 # A private display; Wine draws the windows in a desktop of its own there, with Windows frames.
-exec 5> >(cat >"$TMPDIR/display")
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >"$TMPDIR/xvfb.log" 2>&1 &
-XVFB=$!
-trap '"$WINESERVER" -k 2>/dev/null || true; kill $XVFB 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-    [ -s "$TMPDIR/display" ] && break
-    sleep 0.1
-done
-export DISPLAY=":$(cat "$TMPDIR/display")"
+source "$TIDELIN_ROOT/scripts/x_display.sh"
+trap '"$WINESERVER" -k 2>/dev/null || true; stop_x_display' EXIT
+start_x_display "$TMPDIR" 1024x768x24
 
 if [ ! -d "$WINEPREFIX" ]; then
     windows_step "Making the Wine prefix"

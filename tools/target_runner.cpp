@@ -21,7 +21,8 @@ bool TargetRunner::ConvertFile(const std::string& path) {
     } catch (const EngineError& error) {
         engine_.CloseAllFiles();
         std::cout.flush();
-        std::cerr << app::text::ErrorText(error.Number(), error.Description()) << " - " << path << '\n';
+        std::cerr << app::text::ErrorText(error.Number(), error.Description()) << " - " << path
+                  << CauseSuffix(error) << '\n';
         return false;
     }
 }
@@ -35,7 +36,7 @@ bool TargetRunner::ConvertFolder(const std::string& path) {
         app::ConvertChosenFolder(engine_, folder, direction_);
     } catch (const EngineError& error) {
         engine_.CloseAllFiles();
-        Report(folder, app::text::ErrorText(error.Number(), error.Description()));
+        Report(folder, app::text::ErrorText(error.Number(), error.Description()) + CauseSuffix(error));
         return false;
     }
     std::cout << app::text::Completed << '\n';

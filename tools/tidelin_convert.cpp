@@ -65,7 +65,8 @@ int main(int argc, char** argv) {
     try {
         engine.ChooseWorkFile();
     } catch (const EngineError& error) {
-        std::cerr << "Error " << error.Number() << ' ' << error.Description() << '\n';
+        std::cerr << "Error " << error.Number() << ' ' << error.Description() << CauseSuffix(error)
+                  << '\n';
         return 1;
     }
     TargetRunner runner(engine, line.direction);

@@ -13,22 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "utf16.h"
+
 int TidelinConvertMain(int argc, char** argv);
-
-namespace {
-
-std::string ToUtf8(const wchar_t* text) {
-    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) {
-        return {};
-    }
-    std::string utf8(static_cast<std::size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), bytes, nullptr, nullptr);
-    utf8.pop_back();  // the terminating NUL
-    return utf8;
-}
-
-}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     ::SetConsoleOutputCP(CP_UTF8);
@@ -37,7 +24,7 @@ int wmain(int argc, wchar_t** argv) {
     ::_setmode(::_fileno(stderr), _O_BINARY);
     std::vector<std::string> arguments;
     for (int i = 0; i < argc; ++i) {
-        arguments.push_back(ToUtf8(argv[i]));
+        arguments.push_back(tidelin::utf16::Narrow(argv[i]));
     }
     std::vector<char*> pointers;
     for (std::string& argument : arguments) {

@@ -13,6 +13,7 @@ unset XDG_CONFIG_HOME XDG_CACHE_HOME XDG_DATA_HOME XDG_STATE_HOME
 mkdir -m 700 "$XDG_RUNTIME_DIR" "$HOME"
 pids=()
 cleanup() {
+    stop_x_display
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
     [ -n "${DBUS_SESSION_BUS_PID:-}" ] && kill "$DBUS_SESSION_BUS_PID" 2>/dev/null
     wait 2>/dev/null
@@ -23,24 +24,11 @@ trap cleanup EXIT
 
 fail=0
 check() { if [ "$2" = 0 ]; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
-wait_for() {  # wait_for SECONDS COMMAND...
-    local until=$((SECONDS + $1)); shift
-    while ! "$@" >/dev/null 2>&1; do
-        [ $SECONDS -ge $until ] && return 1
-        sleep 0.1
-    done
-}
+# start_x_display and wait_for SECONDS COMMAND...
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/x_display.sh"
 
 start_desktop() {
-    exec 3<> "$work/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    pids+=($!)
-    # On a loaded machine the server and the window manager may take a while to come up.
-    wait_for 30 test -s "$work/display" || { echo "FAILED: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-    export DISPLAY=":$(head -n1 "$work/display")"
-    openbox >"$work/openbox.log" 2>&1 &
-    pids+=($!)
-    wait_for 30 wmctrl -m || { echo "FAILED: the window manager did not start"; cat "$work/openbox.log"; exit 1; }
+    start_x_display "$work" 1024x768x24 openbox || exit 1
     if [ "${1:-}" = accessibility ]; then
         eval "$(dbus-launch --sh-syntax)"
         /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/at-spi.log" 2>&1 &

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -183,9 +184,27 @@ TEST_F(ConvertToolTest, FailureIsReportedOnStandardErrorAndTheWorkFileRemoved) {
     EXPECT_EQ(ReadFile(path), "a\r\n");
     EXPECT_FALSE(Exists(TempDir() + "/k5ywhqx"));
 
+    // A failure of the system names the system's own cause after the tool's message.
     const ToolResult missing = Run({"--unix-to-win", "--file", Path("missing")});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "Error 53 Файл не найден. - " + Path("missing") + "\n");
+    EXPECT_EQ(missing.err, "Error 53 Файл не найден. - " + Path("missing") +
+                               ": No such file or directory (errno 2)\n");
+}
+
+TEST_F(ConvertToolTest, ReplacementRefusedByTheFolderNamesTheSystemCause) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root may write into any folder";
+    }
+    ASSERT_EQ(::mkdir(Path("locked").c_str(), 0755), 0);
+    const std::string path = Path("locked/a.txt");
+    WriteFile(path, "a\r\n");
+    ASSERT_EQ(::chmod(Path("locked").c_str(), 0555), 0);
+    const ToolResult result = Run({"--win-to-unix", "--file", path});
+    ::chmod(Path("locked").c_str(), 0755);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "Error 70 Доступ запрещён. - " + path + ": Permission denied (errno 13)\n");
+    EXPECT_EQ(ReadFile(path), "a\r\n");
 }
 
 // Targets given by relative names, through links and of the wrong kind, run from the test's

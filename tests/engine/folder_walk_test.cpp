@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 
@@ -239,7 +240,7 @@ TEST_F(FolderWalkTest, PathTooLongToOpenIsLoggedOnce) {
     // Folders of 200-byte names, 30 levels deep, each with a file: those whose paths fit are
     // converted, the first folder past the limit gets one entry, and nothing below it is seen.
     const std::string name(200, 'n');
-    const std::string CopyBeside = "/.k5ywhqx-XXXXXX";
+    const std::string CopyBeside = "/" + fs::NewCopyName();
     int fd = ::open(tree_.c_str(), O_RDONLY | O_DIRECTORY);
     std::string path = tree_;
     std::vector<std::string> expected;  // the walk's entries, in order
@@ -266,21 +267,65 @@ TEST_F(FolderWalkTest, PathTooLongToOpenIsLoggedOnce) {
     EXPECT_EQ(ReadFile(tree_ + "/" + name + "/f.txt"), "f\n");
 }
 
-TEST_F(FolderWalkTest, CopiesOfTheProgramAreNeverConverted) {
-    // Copies a crashed run left beside their sources are removed, whatever their mode (one
-    // may already carry its source's); one a running conversion holds locked stays.
-    const std::string privateCopy = Make(".k5ywhqx-AbC123", "left\r\n", 0600);
-    const std::string sharedCopy = Make(".k5ywhqx-AbC456", "left\r\n", 0644);
-    const std::string held = Make(".k5ywhqx-xyz789", "held\r\n", 0600);
-    const int holder = ::open(held.c_str(), O_RDONLY);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-    const std::string other = Make(".k5ywhqx-toolong", "o\r\n");
-    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
-    ::close(holder);
-    EXPECT_FALSE(Exists(privateCopy));
-    EXPECT_FALSE(Exists(sharedCopy));
-    EXPECT_EQ(ReadFile(held), "held\r\n");
-    EXPECT_EQ(log.Entries(), std::vector<std::string>{Protected + other});
+// The program's copies beside sources: only one with the copies' marked name that this user
+// owns, with one link, that no running conversion holds is removed, by a walk or by a
+// single-file run in its folder, and a marked one is never converted. A user's file merely
+// named like one is met like any other hidden file.
+TEST_F(FolderWalkTest, OnlyAbandonedMarkedCopiesAreRemoved) {
+    struct Case {
+        std::string name;
+        unsigned mode;
+        enum { Abandoned, Held, Linked, OtherUser, UsersOwn } kind;
+    };
+    const std::vector<Case> cases = {
+        {fs::NewCopyName(), 0600, Case::Abandoned},
+        {fs::NewCopyName(), 0644, Case::Abandoned},  // already carries its source's mode
+        {fs::NewCopyName(), 0600, Case::Held},       // a running conversion's
+        {fs::NewCopyName(), 0600, Case::Linked},
+        {fs::NewCopyName(), 0600, Case::OtherUser},
+        {".k5ywhqx-notes1", 0600, Case::UsersOwn},
+        {".k5ywhqx-" + std::string(16, 'a'), 0600, Case::UsersOwn},  // a copy's length, no mark
+    };
+    for (const bool walk : {true, false}) {
+        const std::string file = Make(walk ? "walk/a.txt" : "single/a.txt", "a\r\n");
+        const std::string dir = fs::FolderOf(file);
+        std::vector<int> holders;
+        std::vector<std::string> expected;
+        for (const Case& c : cases) {
+            const std::string path = dir + "/" + c.name;
+            WriteFile(path, "copy\r\n", c.mode);
+            if (c.kind == Case::Held) {
+                holders.push_back(::open(path.c_str(), O_RDONLY));
+                ASSERT_EQ(::flock(holders.back(), LOCK_EX), 0);
+            } else if (c.kind == Case::Linked) {
+                ASSERT_EQ(::link(path.c_str(), Path(c.name + (walk ? "w" : "s")).c_str()), 0);
+            } else if (c.kind == Case::OtherUser && ::geteuid() == 0) {
+                ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+            } else if (c.kind == Case::UsersOwn) {
+                expected.push_back(Protected + path);
+            }
+        }
+        if (walk) {
+            ConvertFolderTree(*engine, dir, Direction::WinToUnix);
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(log.Entries(), expected);
+        } else {
+            EXPECT_TRUE(engine->ConvertWinToUnix(file));
+        }
+        EXPECT_EQ(ReadFile(file), "a\n");
+        for (const Case& c : cases) {
+            const bool removed = c.kind == Case::Abandoned ||
+                                 (c.kind == Case::OtherUser && ::geteuid() != 0);
+            EXPECT_EQ(Exists(dir + "/" + c.name), !removed) << c.name << (walk ? " walk" : " single");
+            if (!removed) {
+                EXPECT_EQ(ReadFile(dir + "/" + c.name), "copy\r\n") << c.name;
+            }
+        }
+        for (const int holder : holders) {
+            ::close(holder);
+        }
+        log.Clear();
+    }
 }
 
 class FolderToolTest : public TempFolderTest {};

@@ -19,7 +19,7 @@ check() {
     "$WINE" "$TOOL" "$@" >"$SCRATCH/out" 2>"$SCRATCH/err" </dev/null
     local got=$?
     if [ "$got" -ne "$status" ] || [ "$(cat "$SCRATCH/out")" != "$out" ] ||
-        [ "$(head -c ${#err} "$SCRATCH/err")" != "$err" ]; then
+        [ "$(head -c "$(printf %s "$err" | wc -c)" "$SCRATCH/err")" != "$err" ]; then
         echo "FAILED: $name: status $got (expected $status)"
         echo "  out: $(cat "$SCRATCH/out")"
         echo "  err: $(cat "$SCRATCH/err")"
@@ -63,7 +63,13 @@ check "a relative path" 0 "Операция завершена." "" -- --win-to-
 cd - >/dev/null
 content "the file named by a relative path" "$SCRATCH/relative.txt" 'r\n'
 
-check "a missing file" 1 "" "Error 53 " -- --win-to-unix --file "$(win "$SCRATCH/missing.txt")"
+# The tool's own message, then the system's text and code.
+check "a missing file" 1 "" "Error 53 Файл не найден. - $(win "$SCRATCH/missing.txt"): " -- \
+    --win-to-unix --file "$(win "$SCRATCH/missing.txt")"
+if ! grep -q ' (Win32 error 2)$' "$SCRATCH/err"; then
+    echo "FAILED: the system's cause: $(cat "$SCRATCH/err")"
+    failures=$((failures + 1))
+fi
 check "no arguments" 2 "" "tidelin-convert: " --
 
 # The report: counts, the kind, the change and the path, whose backslashes are escaped.

@@ -9,6 +9,7 @@
 
 #include "errors.h"
 #include "test_support.h"
+#include "utf16.h"
 #include "win32_test_support.h"
 
 namespace tidelin::test {
@@ -73,7 +74,7 @@ void TempFolderTest::SetUp() {
     wchar_t saved[32768];
     const DWORD length = ::GetEnvironmentVariableW(L"TMP", saved, 32768);
     hadTmpdir_ = length > 0 && length < 32768;
-    savedTmpdir_ = hadTmpdir_ ? fs::win32::Narrow(saved, length) : "";
+    savedTmpdir_ = hadTmpdir_ ? utf16::Narrow(std::wstring_view(saved, length)) : "";
     std::string parent = parent_.empty() ? fs::TemporaryFolder() : parent_;
     for (unsigned attempt = 0;; ++attempt) {
         root_ = fs::JoinPath(parent, "tidelin-test-" + std::to_string(::GetCurrentProcessId()) +

@@ -90,6 +90,35 @@ TEST_F(Win32WalkTest, LinksInTheTreeAreNeverWalkedInto) {
     EXPECT_EQ(ReadFile(outside + "\\o.txt"), "o\r\n");
 }
 
+// Only a marked copy that no running conversion holds open is removed, by a walk or by a
+// single-file run in its folder; a file merely named like a copy is converted like any other.
+TEST_F(Win32WalkTest, OnlyAbandonedMarkedCopiesAreRemoved) {
+    for (const bool walk : {true, false}) {
+        const std::string dir = Path(walk ? "tree\\walk" : "tree\\single");
+        ASSERT_TRUE(::CreateDirectoryW(Win32Path(dir).c_str(), nullptr));
+        const std::string abandoned = dir + "\\" + fs::NewCopyName();
+        const std::string held = dir + "\\" + fs::NewCopyName();
+        const std::string usersOwn = dir + "\\.k5ywhqx-notes1";
+        for (const std::string& path : {abandoned, held, usersOwn, dir + "\\a.txt"}) {
+            WriteFile(path, "x\r\n");
+        }
+        {
+            const HeldFile holder(held, L"none");  // as a running conversion holds its copy
+            ASSERT_TRUE(holder.Held());
+            if (walk) {
+                ConvertFolderTree(*engine, dir, Direction::WinToUnix);
+            } else {
+                EXPECT_TRUE(engine->ConvertWinToUnix(dir + "\\a.txt"));
+            }
+        }
+        EXPECT_FALSE(Exists(abandoned));
+        EXPECT_EQ(ReadFile(held), "x\r\n");
+        EXPECT_EQ(ReadFile(usersOwn), walk ? "x\n" : "x\r\n");
+        EXPECT_EQ(ReadFile(dir + "\\a.txt"), "x\n");
+        EXPECT_TRUE(log.Entries().empty());
+    }
+}
+
 TEST_F(TempFolderTest, Win32WorkFileIsExclusiveAndOnlyCrashedOnesAreRemoved) {
     TestHost host;
     MessageLog log;

@@ -14,7 +14,7 @@ DWORD AttributesOf(const std::string& path);
 // make one (or, as Wine 8 does, reports success without making any).
 bool MakeLink(const std::string& link, const std::string& target, bool folder);
 
-// How many of the program's hidden copies (".k5ywhqx-" and six letters) lie in `folder`.
+// How many of the program's marked copies (fs::IsCopyName) lie in `folder`.
 int CopiesIn(const std::string& folder);
 
 // Another program (tidelin_hold_file.exe) that holds `path` open for reading and writing,

@@ -1,0 +1,234 @@
+// The parts of the file-system layer that are not about the platform: paths, the state of a
+// file, the program's own copies and work files and which of them may be removed, moving the
+// work file beside its source. The platform's calls are in the twins filesystem_posix.cpp and
+// filesystem_win32.cpp, replacement_posix.cpp and replacement_win32.cpp.
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "errors.h"
+#include "filesystem.h"
+#include "filesystem_shared.h"
+
+namespace tidelin::fs {
+
+namespace {
+
+// A copy's name: the prefix, random letters, then a check of those letters. Letters of one
+// case only, so that a name means the same on Windows.
+const char* const CopyNamePrefix = ".k5ywhqx-";
+constexpr std::size_t RandomLetters = 10;
+constexpr std::size_t CheckLetters = 6;
+const char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::uint64_t LetterCount = sizeof Letters - 1;
+
+// The check that marks a name as the program's: a hash of the random letters, in letters. A
+// user's file carries it only if the user computed it (about one name in two thousand
+// million of the same length has it by chance).
+std::string CheckOf(const std::string& random) {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (const char c : std::string("tidelin copy ") + random) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    std::string check;
+    for (std::size_t i = 0; i < CheckLetters; ++i) {
+        check += Letters[hash % LetterCount];
+        hash /= LetterCount;
+    }
+    return check;
+}
+
+// Deletes the crash left-overs (as RemoveIfStale) among the entries of `folder` whose names
+// `wanted` accepts.
+void RemoveStaleNamed(const std::string& folder,
+                      const std::function<bool(const std::string&)>& wanted,
+                      bool anyMode) noexcept {
+    std::vector<FolderEntry> entries;
+    try {
+        entries = ListFolder(folder);
+    } catch (...) {
+        return;  // nothing can be cleaned where nothing can be listed
+    }
+    for (const FolderEntry& entry : entries) {
+        if (!entry.isDirectory && wanted(entry.name)) {
+            RemoveIfStale(JoinPath(folder, entry.name), anyMode);
+        }
+    }
+}
+
+std::function<void(const std::string&)>& BeforePublishHook() {
+    static std::function<void(const std::string&)> hook;
+    return hook;
+}
+
+}  // namespace
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.find_last_of(PathSeparators) == folder.size() - 1) {
+        return folder + name;
+    }
+    return folder + PathSeparator + name;
+}
+
+std::string BaseName(const std::string& path) {
+    const auto separator = path.find_last_of(PathSeparators);
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto separator = path.find_last_of(PathSeparators);
+    if (separator == std::string::npos) {
+        return ".";
+    }
+    // A root keeps its separator: "/", "C:\".
+    if (separator == 0 || path[separator - 1] == ':') {
+        return path.substr(0, separator + 1);
+    }
+    return path.substr(0, separator);
+}
+
+bool SameFileState(const PathInfo& a, const PathInfo& b) {
+    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           a.modifiedNs == b.modifiedNs && a.changedNs == b.changedNs;
+}
+
+std::string NewCopyName() {
+    static std::random_device random;
+    std::string letters;
+    for (std::size_t i = 0; i < RandomLetters; ++i) {
+        letters += Letters[random() % LetterCount];
+    }
+    return CopyNamePrefix + letters + CheckOf(letters);
+}
+
+bool IsCopyName(const std::string& name) {
+    const std::string prefix = CopyNamePrefix;
+    if (name.size() != prefix.size() + RandomLetters + CheckLetters ||
+        name.compare(0, prefix.size(), prefix) != 0) {
+        return false;
+    }
+    return CheckOf(name.substr(prefix.size(), RandomLetters)) ==
+           name.substr(prefix.size() + RandomLetters);
+}
+
+bool RemoveIfAbandonedCopy(const std::string& path) noexcept {
+    if (!IsCopyName(BaseName(path))) {
+        return false;
+    }
+    RemoveIfStale(path, true);
+    return true;
+}
+
+void RemoveAbandonedCopiesBeside(const std::string& path) noexcept {
+    RemoveStaleNamed(FolderOf(path), IsCopyName, true);
+}
+
+void RemoveStaleWorkFiles(const std::string& folder, const std::string& baseName) noexcept {
+    RemoveStaleNamed(
+        folder,
+        [&baseName](const std::string& name) {
+            return name.compare(0, baseName.size(), baseName) == 0 &&
+                   name.find_first_not_of("0123456789", baseName.size()) == std::string::npos;
+        },
+        false);
+}
+
+File MoveBeside(File work, const std::string& workPath, const std::string& target,
+                std::string& name) {
+    for (int attempt = 0; attempt < shared::NameAttempts; ++attempt) {
+        name = shared::NewCopyPathBeside(target);
+        const shared::Renamed renamed = shared::RenameWithoutReplacing(work, workPath, name);
+        if (renamed == shared::Renamed::Done) {
+            return work;  // the same file, still open and held, now beside the target
+        }
+        if (renamed == shared::Renamed::OtherVolume) {
+            break;
+        }
+    }
+    File copy;
+    for (int attempt = 0; attempt < shared::NameAttempts && !copy.IsOpen(); ++attempt) {
+        name = shared::NewCopyPathBeside(target);
+        copy = File::CreateWorkFile(name);
+    }
+    if (!copy.IsOpen()) {
+        throw EngineError(err::PathFileAccess, DescribeError(err::PathFileAccess));
+    }
+    try {
+        std::int64_t offset = 0;
+        if (!shared::CopyInSystem(work, copy, offset)) {
+            const std::size_t bufferSize = 1 << 20;
+            const std::unique_ptr<char[]> buffer(new char[bufferSize]);
+            for (;;) {
+                const std::size_t got = work.ReadAt(buffer.get(), bufferSize, offset);
+                copy.WriteAt(buffer.get(), got, offset);
+                offset += static_cast<std::int64_t>(got);
+                if (got < bufferSize) {
+                    break;
+                }
+            }
+        }
+    } catch (...) {
+        RemoveIfSameFile(name, copy.Info());
+        throw;
+    }
+    RemoveIfSameFile(workPath, work.Info());
+    return copy;
+}
+
+void SetBeforePublishHook(std::function<void(const std::string& target)> hook) {
+    BeforePublishHook() = std::move(hook);
+}
+
+namespace shared {
+
+void RequireRegular(const PathInfo& info) {
+    if (info.kind == EntryKind::Directory) {
+        throw EngineError(err::PathFileAccess, "Это папка, а не файл.");
+    }
+    if (info.kind != EntryKind::Regular) {
+        throw EngineError(err::PathFileAccess,
+                          "Системные файлы (ссылки, каналы, устройства) не изменяются.");
+    }
+}
+
+std::string NewCopyPathBeside(const std::string& target) {
+    const auto separator = target.find_last_of(PathSeparators);
+    const std::string folder =
+        separator == std::string::npos ? std::string() : target.substr(0, separator + 1);
+    return folder + NewCopyName();
+}
+
+bool IsOwnLeftOver(const PathInfo& info, bool ownedByUser, bool anyMode) {
+    return info.kind == EntryKind::Regular && ownedByUser && info.links == 1 &&
+           (anyMode || (info.mode & 07777) == 0600);
+}
+
+void CheckUnchangedBeforePublish(const std::string& target, const PathInfo& read) {
+    if (BeforePublishHook()) {
+        BeforePublishHook()(target);
+    }
+    bool unchanged = false;
+    try {
+        unchanged = SameFileState(QueryPath(target), read);
+    } catch (const EngineError& error) {
+        if (error.Number() != err::FileNotFound) {
+            throw;
+        }
+    }
+    if (!unchanged) {
+        throw EngineError(err::DeviceIo, "Файл изменился во время чтения.");
+    }
+}
+
+void SortByName(std::vector<FolderEntry>& entries) {
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+}
+
+}  // namespace shared
+
+}  // namespace tidelin::fs

@@ -1,0 +1,44 @@
+// What the POSIX and the Windows file-system layers share, written once (filesystem.cpp), and
+// the few platform steps the shared code is built on (replacement_posix.cpp and
+// replacement_win32.cpp).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "filesystem.h"
+
+namespace tidelin::fs::shared {
+
+// How many fresh names a copy or a work file tries before giving up.
+constexpr int NameAttempts = 100;
+
+// Raises for an entry that is not a regular file: a folder, or a link, FIFO, socket or device
+// ("system" entries).
+void RequireRegular(const PathInfo& info);
+
+// A fresh path for a copy beside `target`: its folder and a new marked copy name.
+std::string NewCopyPathBeside(const std::string& target);
+
+// Whether a file may be a left-over of this user's: a regular file owned by the user
+// (`ownedByUser`, as the platform tells it), with one link, and of mode 0600 unless `anyMode`.
+// Whether a running conversion still holds it is for the platform to tell.
+bool IsOwnLeftOver(const PathInfo& info, bool ownedByUser, bool anyMode);
+
+// Runs the hook SetBeforePublishHook installed, then raises error 57 unless `target` still
+// shows the state `read`.
+void CheckUnchangedBeforePublish(const std::string& target, const PathInfo& read);
+
+// Sorts a folder's listing in byte order of the names.
+void SortByName(std::vector<FolderEntry>& entries);
+
+// Platform steps.
+enum class Renamed { Done, NameTaken, OtherVolume };
+// Renames the open `file` (at `from`) to `to`, never over an existing entry.
+Renamed RenameWithoutReplacing(File& file, const std::string& from, const std::string& to);
+// Copies the content of `from` into `to` inside the system where it can; true when all of it
+// went, otherwise `copied` tells how much did (the rest is copied through a buffer).
+bool CopyInSystem(File& from, File& to, std::int64_t& copied);
+
+}  // namespace tidelin::fs::shared
