@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "control_ids.h"
-#include "wide.h"
+#include "utf16.h"
 
 namespace tidelin::win32 {
 
@@ -88,7 +88,7 @@ void Controls::Create(HWND window) {
         const DWORD style =
             WS_CHILD | WS_CLIPSIBLINGS | kind.style | (control.takesFocus ? WS_TABSTOP : 0);
         ::CreateWindowExW(
-            kind.exStyle, kind.windowClass, Wide(control.caption).c_str(), style, 0, 0, 0, 0,
+            kind.exStyle, kind.windowClass, utf16::Widen(control.caption).c_str(), style, 0, 0, 0, 0,
             window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(layout_, control.name))),
             instance, nullptr);
     }

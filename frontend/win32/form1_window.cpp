@@ -3,7 +3,7 @@
 #include "app_info.h"
 #include "control_ids.h"
 #include "frm_about.h"
-#include "wide.h"
+#include "utf16.h"
 
 namespace tidelin::win32 {
 
@@ -30,7 +30,7 @@ void Form1Window::Create() {
     windowClass.lpszClassName = ClassName;
     ::RegisterClassExW(&windowClass);
 
-    window_ = ::CreateWindowExW(0, ClassName, Wide(app::Title).c_str(), Style, CW_USEDEFAULT,
+    window_ = ::CreateWindowExW(0, ClassName, utf16::Widen(app::Title).c_str(), Style, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                 instance_, this);
     controls_.Create(window_);
@@ -154,11 +154,11 @@ void Form1Window::EnableInput(bool enabled) {
 }
 
 void Form1Window::SetTitle(const std::string& title) {
-    ::SetWindowTextW(window_, Wide(title).c_str());
+    ::SetWindowTextW(window_, utf16::Widen(title).c_str());
 }
 
 float Form1Window::MeasureTwips(const std::string& text) {
-    const std::wstring wide = Wide(text);
+    const std::wstring wide = utf16::Widen(text);
     HDC dc = ::GetDC(window_);
     const HGDIOBJ old = ::SelectObject(dc, controls_.Font());
     SIZE size{};

@@ -8,7 +8,7 @@
 #include "control_ids.h"
 #include "layout.h"
 #include "texts.h"
-#include "wide.h"
+#include "utf16.h"
 
 namespace tidelin::win32 {
 
@@ -77,10 +77,10 @@ void FrmAbout::Load() {
     ::SendMessageW(window_, WM_SETICON, ICON_BIG, 0);
     ::SendMessageW(controls_["Image1"], STM_SETICON, reinterpret_cast<WPARAM>(icon_),
                    0);  // ... Image1 does
-    ::SetWindowTextW(controls_["lblDescription"], Wide(app::Description).c_str());
-    ::SetWindowTextW(window_, Wide(app::text::AboutTitle()).c_str());
-    ::SetWindowTextW(controls_["lblVersion"], Wide(app::text::VersionLine()).c_str());
-    ::SetWindowTextW(controls_["lblTitle"], Wide(app::Title).c_str());
+    ::SetWindowTextW(controls_["lblDescription"], utf16::Widen(app::Description).c_str());
+    ::SetWindowTextW(window_, utf16::Widen(app::text::AboutTitle()).c_str());
+    ::SetWindowTextW(controls_["lblVersion"], utf16::Widen(app::text::VersionLine()).c_str());
+    ::SetWindowTextW(controls_["lblTitle"], utf16::Widen(app::Title).c_str());
 }
 
 void FrmAbout::CentreOnOwnersScreen() {
@@ -172,7 +172,7 @@ void FrmAbout::OpenSite() {
     program.resize(
         ::GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size())));
     const std::wstring folder = program.substr(0, program.find_last_of(L'\\') + 1);
-    ::ShellExecuteW(nullptr, L"open", Wide(app::text::Site).c_str(), L"", folder.c_str(),
+    ::ShellExecuteW(nullptr, L"open", utf16::Widen(app::text::Site).c_str(), L"", folder.c_str(),
                     SW_SHOWNORMAL);
 }
 

@@ -2,12 +2,12 @@
 
 #include <cmath>
 
-#include "wide.h"
+#include "utf16.h"
 
 namespace tidelin::win32 {
 
 void MessageList::Append(const std::string& entry) {
-    ::SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
+    ::SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(utf16::Widen(entry).c_str()));
 }
 
 void MessageList::Clear() {

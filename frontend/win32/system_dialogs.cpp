@@ -4,7 +4,7 @@
 #include <shlobj.h>
 
 #include "app_info.h"
-#include "wide.h"
+#include "utf16.h"
 
 namespace tidelin::win32 {
 
@@ -25,7 +25,7 @@ View::Answer ShowMessageBox(HWND owner, const std::string& text, View::Icon icon
     if (buttons == View::Buttons::YesNo) {
         flags |= MB_YESNO | (yesIsDefault ? MB_DEFBUTTON1 : MB_DEFBUTTON2);
     }
-    switch (::MessageBoxW(owner, Wide(text).c_str(), Wide(app::Title).c_str(), flags)) {
+    switch (::MessageBoxW(owner, utf16::Widen(text).c_str(), utf16::Widen(app::Title).c_str(), flags)) {
         case IDYES:
             return View::Answer::Yes;
         case IDNO:
@@ -41,10 +41,10 @@ std::string ChooseFile(HWND owner, const std::string& title,
     // Pairs of NUL-ended texts, ended by an empty one.
     std::wstring pairs;
     for (const app::FileFilter& filter : filters) {
-        pairs += Wide(filter.display) + L'\0' + Wide(filter.pattern) + L'\0';
+        pairs += utf16::Widen(filter.display) + L'\0' + utf16::Widen(filter.pattern) + L'\0';
     }
-    const std::wstring caption = Wide(title);
-    const std::wstring initialFolder = Wide(folder);
+    const std::wstring caption = utf16::Widen(title);
+    const std::wstring initialFolder = utf16::Widen(folder);
     std::wstring file(PathBuffer, L'\0');
     OPENFILENAMEW record{};
     record.lStructSize = sizeof(record);
@@ -60,11 +60,11 @@ std::string ChooseFile(HWND owner, const std::string& title,
     if (record.nFilterIndex > 0) {
         filterIndex = static_cast<int>(record.nFilterIndex) - 1;
     }
-    return accepted ? Utf8(file.c_str()) : std::string();
+    return accepted ? utf16::Narrow(file.c_str()) : std::string();
 }
 
 std::string ChooseFolder(HWND owner, const std::string& title) {
-    const std::wstring caption = Wide(title);
+    const std::wstring caption = utf16::Widen(title);
     BROWSEINFOW record{};
     record.hwndOwner = owner;
     record.lpszTitle = caption.c_str();
@@ -82,7 +82,7 @@ std::string ChooseFolder(HWND owner, const std::string& title) {
         ::SHGetPathFromIDListW(item, path.data());
     }
     ::CoTaskMemFree(item);
-    return Utf8(path.c_str());
+    return utf16::Narrow(path.c_str());
 }
 
 }  // namespace tidelin::win32

@@ -60,12 +60,12 @@ void SelectInTree(Program& tidelin, HWND chooser, const std::wstring& path) {
          top = Next(tree, top, TVGN_NEXT)) {
         item = OpenAndFind(tidelin, tree, top, isDrive);
     }
-    Check(item != nullptr, "drive " + Utf8(drive) + " in the folder chooser");
+    Check(item != nullptr, "drive " + tidelin::utf16::Narrow(drive) + " in the folder chooser");
     for (std::size_t from = 3; from < path.size();) {
         const std::size_t end = std::min(path.find(L'\\', from), path.size());
         const std::wstring name = path.substr(from, end - from);
         item = OpenAndFind(tidelin, tree, item, [&](const std::wstring& text) { return text == name; });
-        Check(item != nullptr, "folder " + Utf8(name) + " in the folder chooser");
+        Check(item != nullptr, "folder " + tidelin::utf16::Narrow(name) + " in the folder chooser");
         from = end + 1;
     }
     ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));

@@ -29,16 +29,15 @@ using namespace tidelin::gui_test;
 namespace app = tidelin::app;
 namespace text = tidelin::app::text;
 using tidelin::Direction;
-using tidelin::win32::Wide;
 
 namespace {
 
-const std::wstring Title = Wide(app::Title);
+const std::wstring Title = tidelin::utf16::Widen(app::Title);
 const std::wstring FormClass = L"TidelinForm1";
 const std::wstring AboutClass = L"TidelinFrmAbout";
-const std::wstring FileChooserTitle = Wide(text::ConvertFileTitle);
-const std::wstring FolderChooserTitle = Wide(text::ConvertFolderTitle);
-const std::wstring Completed = Wide(text::Completed);
+const std::wstring FileChooserTitle = tidelin::utf16::Widen(text::ConvertFileTitle);
+const std::wstring FolderChooserTitle = tidelin::utf16::Widen(text::ConvertFolderTitle);
+const std::wstring Completed = tidelin::utf16::Widen(text::Completed);
 constexpr int FileNameBox = 0x47C;  // cmb13 of the open dialog (edt1 = 0x480 in older ones)
 constexpr int FilterBox = 0x470;    // cmb1: the file-type list
 
@@ -107,7 +106,7 @@ void ConvertOneFile(Program& tidelin, HWND form, const char* command, const std:
     Press(form, Form1Id(command));
     ChooseFile(tidelin.WaitForDialog(FileChooserTitle), file);
     HWND box = tidelin.WaitForDialog(Title);
-    CheckEqual(BoxText(box), Wide(text::FileConfirmation(Utf8(file), direction)),
+    CheckEqual(BoxText(box), tidelin::utf16::Widen(text::FileConfirmation(tidelin::utf16::Narrow(file), direction)),
                "file confirmation");
     Check(DefaultButton(box) == IDYES, "Yes is the default of the file confirmation");
     Check(ShowsIcon(box), "the file confirmation shows its warning icon");
@@ -160,7 +159,7 @@ void MissingTemporaryFolder() {
     WaitFor(
         [&] {
             if (HWND box = tidelin.Find(L"#32770")) {
-                throw Failure("the program shows \"" + Utf8(BoxText(box)) +
+                throw Failure("the program shows \"" + tidelin::utf16::Narrow(BoxText(box)) +
                               "\" instead of its window");
             }
             return (form = tidelin.Find(FormClass, Title)) != nullptr;
@@ -204,7 +203,7 @@ void MissingFileLoop() {
     second.resize(static_cast<std::size_t>(
         ::SendMessageW(filters, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(second.data()))));
     CheckEqual(second,
-               Wide(std::string(text::PerlPhpDescription) + " (" + text::PerlPhpPattern + ")"),
+               tidelin::utf16::Widen(std::string(text::PerlPhpDescription) + " (" + text::PerlPhpPattern + ")"),
                "second filter");
     ::SendMessageW(filters, CB_SETCURSEL, 1, 0);
     for (const WORD notification :
@@ -214,7 +213,7 @@ void MissingFileLoop() {
     }
     ChooseFile(chooser, missing);
     HWND box = tidelin.WaitForDialog(Title);
-    CheckEqual(BoxText(box), Wide(text::CannotFindFile) + missing, "missing-file report");
+    CheckEqual(BoxText(box), tidelin::utf16::Widen(text::CannotFindFile) + missing, "missing-file report");
     Check(ShowsIcon(box), "the missing-file report shows its icon");
     Answer(box, IDOK);
     chooser = tidelin.WaitForDialog(FileChooserTitle);
@@ -246,7 +245,7 @@ void FolderWalk() {
     HWND form = Start(tidelin);
     ChooseFolder(tidelin, form, "Command3", tree);
     HWND box = tidelin.WaitForDialog(Title);
-    CheckEqual(BoxText(box), Wide(text::FolderConfirmation(Utf8(tree), Direction::WinToUnix)),
+    CheckEqual(BoxText(box), tidelin::utf16::Widen(text::FolderConfirmation(tidelin::utf16::Narrow(tree), Direction::WinToUnix)),
                "folder confirmation");
     Check(DefaultButton(box) == IDNO, "No is the default of the folder confirmation");
     Answer(box, IDYES);
@@ -261,14 +260,14 @@ void FolderWalk() {
     HWND list = Form1Control(form, "List1");
     const auto entries = ListEntries(list);
     Check(entries.size() == 2, "two entries, got " + std::to_string(entries.size()));
-    CheckEqual(entries[0], Wide(tidelin::Engine::BinaryEntryPrefix) + tree + L"\\bin.dat",
+    CheckEqual(entries[0], tidelin::utf16::Widen(tidelin::Engine::BinaryEntryPrefix) + tree + L"\\bin.dat",
                "binary-file entry");
     const std::wstring failed = entries[1];
     const std::wstring tail = L" - " + tree + L"\\ro.txt";
-    Check(failed.rfind(Wide(tidelin::WalkErrorEntryPrefix), 0) == 0 &&
+    Check(failed.rfind(tidelin::utf16::Widen(tidelin::WalkErrorEntryPrefix), 0) == 0 &&
               failed.size() > tail.size() &&
               failed.compare(failed.size() - tail.size(), tail.size(), tail) == 0,
-          "error entry for ro.txt, got \"" + Utf8(failed) + "\"");
+          "error entry for ro.txt, got \"" + tidelin::utf16::Narrow(failed) + "\"");
     // The scroll range is in pixels over the widest entry: a few pixels per character, not
     // the fifteen-fold of twips.
     const auto extent = ::SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0);
@@ -293,12 +292,12 @@ void StopWalk() {
     HWND form = Start(tidelin);
     ChooseFolder(tidelin, form, "Command3", tree);
     Answer(tidelin.WaitForDialog(Title), IDYES);
-    std::wstring progress = Wide(text::ProgressTitle(0));
+    std::wstring progress = tidelin::utf16::Widen(text::ProgressTitle(0));
     progress.pop_back();  // the count
     WaitFor([&] { return TextOf(form).rfind(progress, 0) == 0; }, "the progress in the title");
     ::PostMessageW(form, WM_CLOSE, 0, 0);
     HWND box = tidelin.WaitForDialog(Title);
-    CheckEqual(BoxText(box), Wide(text::StopQuestion), "stop question");
+    CheckEqual(BoxText(box), tidelin::utf16::Widen(text::StopQuestion), "stop question");
     Check(DefaultButton(box) == IDNO, "No is the default of the stop question");
     Answer(box, IDYES);
     box = tidelin.WaitForDialog(Title);
@@ -309,7 +308,7 @@ void StopWalk() {
     const std::wstring tail = L": " + tree;
     Check(entries.size() == 1 && entries[0].size() > tail.size() &&
               entries[0].compare(entries[0].size() - tail.size(), tail.size(), tail) == 0 &&
-              entries[0].rfind(Wide(tidelin::WalkErrorEntryPrefix), 0) != 0,
+              entries[0].rfind(tidelin::utf16::Widen(tidelin::WalkErrorEntryPrefix), 0) != 0,
           "one entry says where the walk stopped, got " + std::to_string(entries.size()) +
               " entries");
     CheckEqual(TextOf(form), Title, "the title is back after the walk");
@@ -331,11 +330,11 @@ void About() {
     for (const WPARAM key : {VK_ESCAPE, VK_RETURN}) {
         // Enter on the focused About button opens the window, as a click does.
         ::PostMessageW(Form1Control(form, "Command5"), WM_KEYDOWN, VK_RETURN, 0);
-        HWND about = tidelin.WaitForWindow(AboutClass, Wide(text::AboutTitle()));
+        HWND about = tidelin.WaitForWindow(AboutClass, tidelin::utf16::Widen(text::AboutTitle()));
         CheckLayout(about, app::AboutLayout);
         CheckEqual(label(about, "lblTitle"), Title, "lblTitle");
-        CheckEqual(label(about, "lblVersion"), Wide(text::VersionLine()), "lblVersion");
-        CheckEqual(label(about, "lblDescription"), Wide(app::Description), "lblDescription");
+        CheckEqual(label(about, "lblVersion"), tidelin::utf16::Widen(text::VersionLine()), "lblVersion");
+        CheckEqual(label(about, "lblDescription"), tidelin::utf16::Widen(app::Description), "lblDescription");
         Check(::SendMessageW(about, WM_GETICON, ICON_SMALL, 0) == 0 &&
                   ::SendMessageW(about, WM_GETICON, ICON_BIG, 0) == 0,
               "the About window has no icon of its own");
@@ -421,7 +420,7 @@ int wmain(int argc, wchar_t** argv) {
     int run = 0;
     for (const auto& c : cases) {
         if (!wanted.empty() &&
-            std::find(wanted.begin(), wanted.end(), Wide(c.name)) == wanted.end()) {
+            std::find(wanted.begin(), wanted.end(), tidelin::utf16::Widen(c.name)) == wanted.end()) {
             continue;
         }
         ++run;

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "control_ids.h"
-#include "wide.h"
+#include "utf16.h"
 #include "window_driver.h"
 
 namespace tidelin::gui_test {
@@ -44,7 +44,7 @@ void CheckLayout(HWND window, const app::WindowLayout& layout) {
         Check(place.left == pixels(twips.left) && place.top == pixels(twips.top) && sized,
               name + " in its place" + at);
         if (*control.caption != '\0') {
-            CheckEqual(TextOf(made), Wide(control.caption), "caption of " + name);
+            CheckEqual(TextOf(made), tidelin::utf16::Widen(control.caption), "caption of " + name);
         }
         if (control.frame != nullptr) {
             POINT centre{(place.left + place.right) / 2, (place.top + place.bottom) / 2};

@@ -17,7 +17,7 @@ void Check(bool condition, const std::string& what) {
 
 void CheckEqual(const std::wstring& actual, const std::wstring& expected, const std::string& what) {
     if (actual != expected) {
-        throw Failure(what + ": got \"" + Utf8(actual) + "\", expected \"" + Utf8(expected) + "\"");
+        throw Failure(what + ": got \"" + tidelin::utf16::Narrow(actual) + "\", expected \"" + tidelin::utf16::Narrow(expected) + "\"");
     }
 }
 
@@ -55,7 +55,7 @@ Program::Program(const std::wstring& exe, const std::wstring& temp) {
     startup.cb = sizeof(startup);
     Check(::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                            &process_) != FALSE,
-          "starting " + Utf8(exe));
+          "starting " + tidelin::utf16::Narrow(exe));
 }
 
 Program::~Program() {
@@ -111,7 +111,7 @@ HWND Program::Find(const std::wstring& className, const std::wstring& title) con
 HWND Program::WaitForWindow(const std::wstring& className, const std::wstring& title) const {
     HWND found = nullptr;
     WaitFor([&] { return (found = Find(className, title)) != nullptr; },
-            "window " + Utf8(className) + " \"" + Utf8(title) + "\"");
+            "window " + tidelin::utf16::Narrow(className) + " \"" + tidelin::utf16::Narrow(title) + "\"");
     return found;
 }
 
@@ -128,7 +128,7 @@ HWND Program::WaitForDialog(const std::wstring& title) const {
             }
             return false;
         },
-        "dialog \"" + Utf8(title) + "\"");
+        "dialog \"" + tidelin::utf16::Narrow(title) + "\"");
     return found;
 }
 

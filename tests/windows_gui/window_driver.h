@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "wide.h"
+#include "utf16.h"
 
 namespace tidelin::gui_test {
 
