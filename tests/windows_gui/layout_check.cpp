@@ -9,7 +9,6 @@
 
 namespace tidelin::gui_test {
 
-using win32::Wide;
 
 HWND ControlOf(HWND window, const app::WindowLayout& layout, const char* name) {
     return ::GetDlgItem(window, win32::ControlId(layout, name));

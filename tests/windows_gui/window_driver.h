@@ -19,7 +19,6 @@ struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-using win32::Utf8;
 void Check(bool condition, const std::string& what);
 void CheckEqual(const std::wstring& actual, const std::wstring& expected, const std::string& what);
 
