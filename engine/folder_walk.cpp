@@ -160,6 +160,7 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, Direction dire
                 frame.subfolders.push_back(std::move(entry.name));
             } else if (engine.Host().StopRequested()) {
                 // The files in hand are finished; no other is touched.
+                pool.DropWaiting();
                 pool.FinishAll();
                 engine.PublishWaiting();
                 engine.Log().Append(StoppedEntryPrefix + frame.path);

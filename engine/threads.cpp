@@ -25,6 +25,10 @@ constexpr std::size_t OwnDescriptors = 8;
 constexpr std::size_t WorkerDescriptors = 2;
 // Below this many copies per batch, more threads are not worth their descriptors.
 constexpr std::size_t SmallestUsefulBatch = 16;
+// Files in flight per worker: enough that neither side often waits for the other.
+constexpr std::size_t FilesPerWorker = 16;
+// and no more in all: a stopped walk still finishes the files in hand.
+constexpr std::size_t MaxInFlight = 64;
 
 }  // namespace
 
@@ -74,17 +78,14 @@ std::size_t FreeDescriptors() {
 WalkPlan PlanWalk(unsigned threads, std::size_t freeDescriptors) {
     const std::size_t room = freeDescriptors > OwnDescriptors ? freeDescriptors - OwnDescriptors : 0;
     WalkPlan plan;
-    // The walk's own thread publishes; the workers convert. Each worker costs a source and a
-    // copy, and each file in flight a waiting copy.
-    unsigned workers = threads > 1 ? threads : 0;
-    while (workers > 0 && room < 2 * WorkerDescriptors * workers + SmallestUsefulBatch) {
+    // The walk's own thread publishes and converts when it has nothing else to do; the workers
+    // convert. Each worker costs a source and a copy, and each file in flight a waiting copy.
+    unsigned workers = threads > 1 ? threads - 1 : 0;
+    while (workers > 0 && room < (WorkerDescriptors + FilesPerWorker) * workers + SmallestUsefulBatch) {
         --workers;
     }
-    if (workers == 1) {
-        workers = 0;  // one worker beside a waiting owner is one thread with extra steps
-    }
     plan.workers = workers;
-    plan.inFlight = 2 * static_cast<std::size_t>(workers);
+    plan.inFlight = std::min(FilesPerWorker * static_cast<std::size_t>(workers), MaxInFlight);
     const std::size_t held = workers > 0 ? WorkerDescriptors * workers + plan.inFlight : WorkerDescriptors;
     plan.batchFiles = std::clamp<std::size_t>(room > held ? room - held : 1, 1, PublishBatch::MaxFiles);
     return plan;

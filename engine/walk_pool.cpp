@@ -1,10 +1,9 @@
 #include "walk_pool.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "engine.h"
-#include "file_converter.h"
-#include "open_files.h"
 
 namespace tidelin {
 
@@ -17,8 +16,12 @@ constexpr std::chrono::milliseconds YieldEvery{10};
 // alone may use the named work file.
 struct NoUnnamedFiles {};
 
-// Everything of a file's conversion up to its publication, on a worker: no host, no entries.
-void ConvertOnWorker(WalkPool::File& file, Direction direction, FileConverter& converter, OpenFileTable& files) {
+}  // namespace
+
+// Everything of a file's conversion up to its publication: no entries, and no host but the
+// `yield` of the walk's own thread when it converts a file itself.
+void WalkPool::Convert(File& file, Converter& converter, EngineHost* yield) {
+    OpenFileTable& files = converter.files;
     const auto makeCopy = [](const std::string& path, const fs::PathInfo& keep) {
         fs::File copy = fs::File::CreateUnnamedBeside(path);
         if (!copy.IsOpen()) {
@@ -31,7 +34,7 @@ void ConvertOnWorker(WalkPool::File& file, Direction direction, FileConverter& c
         const fs::PathInfo before = fs::QueryPath(file.path);
         if (Engine::IsTooLarge(before)) {
             file.outcome = WalkPool::Outcome::TooLarge;
-        } else if (converter.Convert(files, file.path, before, direction, file.testBinary, makeCopy, nullptr) ==
+        } else if (converter.converter.Convert(files, file.path, before, direction_, file.testBinary, makeCopy, yield) ==
                    FileConverter::Result::Binary) {
             file.outcome = WalkPool::Outcome::Binary;
         } else {
@@ -48,8 +51,6 @@ void ConvertOnWorker(WalkPool::File& file, Direction direction, FileConverter& c
     }
     files.CloseAll();
 }
-
-}  // namespace
 
 WalkPool::WalkPool(unsigned workers, std::size_t inFlight, Direction direction, EngineHost& host, Finish finish)
     : direction_(direction), host_(host), finish_(std::move(finish)), inFlight_(std::max<std::size_t>(inFlight, 1)) {
@@ -70,8 +71,7 @@ WalkPool::~WalkPool() {
 }
 
 void WalkPool::Work() {
-    FileConverter converter(false);
-    OpenFileTable files;
+    Converter converter;
     for (;;) {
         File* file = nullptr;
         {
@@ -83,7 +83,7 @@ void WalkPool::Work() {
             file = waiting_.front();
             waiting_.pop_front();
         }
-        ConvertOnWorker(*file, direction_, converter, files);
+        Convert(*file, converter, nullptr);
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             file->done = true;
@@ -125,6 +125,19 @@ void WalkPool::FinishAll() {
     }
 }
 
+void WalkPool::DropWaiting() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (waiting_.empty()) {
+        return;
+    }
+    // The threads take files in the order they were handed out, so those not begun are the
+    // last ones handed out.
+    const File* first = waiting_.front();
+    waiting_.clear();
+    order_.erase(std::find_if(order_.begin(), order_.end(), [&](const auto& file) { return file.get() == first; }),
+                 order_.end());
+}
+
 bool WalkPool::FinishOldest(bool wait) {
     if (order_.empty()) {
         return false;
@@ -135,6 +148,16 @@ bool WalkPool::FinishOldest(bool wait) {
         while (!oldest.done) {
             if (!wait) {
                 return false;
+            }
+            // Rather than wait, this thread converts the next file no worker has taken yet.
+            if (!waiting_.empty()) {
+                File* file = waiting_.front();
+                waiting_.pop_front();
+                lock.unlock();
+                Convert(*file, own_, &host_);
+                lock.lock();
+                file->done = true;
+                continue;
             }
             if (!done_.wait_for(lock, YieldEvery, [&] { return oldest.done; })) {
                 lock.unlock();

@@ -1,8 +1,9 @@
-// The threads of a folder walk. The walk's own thread hands each file to a worker, which
-// converts it into a private unnamed copy beside it, keeps its owner and attributes and hands
-// it back; the walk's thread takes the files back strictly in the order it handed them out and
+// The threads of a folder walk. The walk's own thread hands each file to the workers, which
+// convert it into a private unnamed copy beside it, keep its owner and attributes and hand it
+// back; the walk's thread takes the files back strictly in the order it handed them out and
 // does everything else there: the entries, the batches, their flushes and renames, and every
-// call to the host. With no workers, every file is converted on the walk's own thread.
+// call to the host. While the oldest file is not back it converts files itself. With no
+// workers, every file is converted on the walk's own thread exactly as without the pool.
 #pragma once
 
 #include <condition_variable>
@@ -18,8 +19,10 @@
 
 #include "direction.h"
 #include "errors.h"
+#include "file_converter.h"
 #include "filesystem.h"
 #include "host.h"
+#include "open_files.h"
 
 namespace tidelin {
 
@@ -61,9 +64,18 @@ public:
     void Submit(const std::string& folder, const std::string& name, bool toWorker);
     // Finishes every file handed out.
     void FinishAll();
+    // Takes back, untouched, the files that no thread has begun to convert; the walk is being
+    // stopped and finishes only the files in hand.
+    void DropWaiting();
 
 private:
+    // What one thread needs to convert files: its buffers and its own numbers 1 and 2.
+    struct Converter {
+        FileConverter converter{false};
+        OpenFileTable files;
+    };
     void Work();
+    void Convert(File& file, Converter& converter, EngineHost* yield);
     // Finishes the oldest file, waiting for its worker when `wait`; false when it is not done.
     bool FinishOldest(bool wait);
 
@@ -71,6 +83,7 @@ private:
     EngineHost& host_;
     Finish finish_;
     std::size_t inFlight_;
+    Converter own_;                            // the walk's own thread's
     std::deque<std::unique_ptr<File>> order_;  // every file handed out, oldest first
     std::deque<File*> waiting_;                // those no worker has taken yet
     bool stop_ = false;

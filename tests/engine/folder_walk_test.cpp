@@ -152,16 +152,16 @@ TEST_F(FolderWalkTest, AFailureNeitherStopsTheWalkNorLeavesFilesOpen) {
 TEST_F(FolderWalkTest, AStoppedWalkHasReplacedTheFilesBeforeTheStopAndNoOther) {
     // Stopped after two files: those and the files already in hand on other threads are
     // finished, each counted as done; no other file is touched.
-    for (int i = 0; i < 12; ++i) {
-        Make("f" + std::to_string(10 + i) + ".txt", "x\r\n");
+    for (int i = 0; i < 100; ++i) {
+        Make("f" + std::to_string(100 + i) + ".txt", "x\r\n");
     }
     host.stopAfterFiles = 2;
     ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_  Остановлено пользователем: " + tree_});
     EXPECT_GE(host.filesDone, 2);
-    EXPECT_LT(host.filesDone, 12);
-    for (int i = 0; i < 12; ++i) {
-        EXPECT_EQ(ReadFile(tree_ + "/f" + std::to_string(10 + i) + ".txt"), i < host.filesDone ? "x\n" : "x\r\n") << i;
+    EXPECT_LT(host.filesDone, 100);
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(ReadFile(tree_ + "/f" + std::to_string(100 + i) + ".txt"), i < host.filesDone ? "x\n" : "x\r\n") << i;
     }
 }
 
