@@ -61,13 +61,18 @@ std::size_t FreeDescriptors() {
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
         return std::size_t{1} << 20;
     }
+    // The limit bounds the descriptors' numbers: count those open below it.
     std::size_t open = 0;
     if (DIR* fds = ::opendir("/proc/self/fd")) {
-        while (::readdir(fds) != nullptr) {
-            ++open;
+        const int own = ::dirfd(fds);
+        while (const dirent* entry = ::readdir(fds)) {
+            char* end = nullptr;
+            const unsigned long fd = std::strtoul(entry->d_name, &end, 10);
+            if (end != entry->d_name && *end == '\0' && fd != static_cast<unsigned long>(own) && fd < limit.rlim_cur) {
+                ++open;
+            }
         }
         ::closedir(fds);
-        open = open > 3 ? open - 3 : 0;  // ".", ".." and the listing's own
     } else {
         open = 16;  // a guess where the open descriptors cannot be counted
     }

@@ -1,6 +1,7 @@
 // The folder walk on real trees.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -297,6 +298,40 @@ TEST_F(FolderWalkTest, CopiesOfTheProgramAreNeverConverted) {
     EXPECT_FALSE(Exists(sharedCopy));
     EXPECT_EQ(ReadFile(held), "held\r\n");
     EXPECT_EQ(log.Entries(), std::vector<std::string>{Protected + other});
+}
+
+TEST_F(FolderWalkTest, AWalkFitsTheDescriptorsTheProcessMayOpen) {
+    // A batch of copies alone would need 200 descriptors. With room for 40 more the walk fits
+    // itself to them; with room for one, each file fails on its own with error 67.
+    for (int i = 0; i < 300; ++i) {
+        Make("d" + std::to_string(i % 3) + "/f" + std::to_string(i) + ".txt", "x\r\n");
+    }
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const struct {
+        std::size_t room;
+        bool converted;
+    } cases[] = {{40, true}, {1, false}};
+    for (const auto& c : cases) {
+        log.Clear();
+        // The limit bounds the descriptors' numbers: leave exactly `room` free numbers below it.
+        rlimit limited = saved;
+        limited.rlim_cur = 0;
+        for (std::size_t free = 0; free < c.room; ++limited.rlim_cur) {
+            free += ::fcntl(static_cast<int>(limited.rlim_cur), F_GETFD) == -1 ? 1 : 0;
+        }
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limited), 0);
+        ConvertFolderTree(*engine, tree_, c.converted ? Direction::WinToUnix : Direction::UnixToWin);
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+        if (c.converted) {
+            EXPECT_EQ(log.Entries(), std::vector<std::string>{}) << c.room;
+            EXPECT_EQ(ReadFile(tree_ + "/d2/f299.txt"), "x\n");
+        } else {
+            ASSERT_EQ(log.Entries().size(), 300u);
+            EXPECT_EQ(log.Entries()[0], "!_ Ошибка 67 Слишком много открытых файлов. - " + tree_ + "/d0/f0.txt");
+            EXPECT_EQ(ReadFile(tree_ + "/d0/f0.txt"), "x\n");
+        }
+    }
 }
 
 class FolderToolTest : public TempFolderTest {};
