@@ -12,11 +12,16 @@ namespace tidelin {
 namespace {
 
 const char* const WorkFileName = "k5ywhqx";
+// A replaced source of this size or more is closed on another thread.
+constexpr std::int64_t ReleaseOnAThreadFrom = std::int64_t{2} << 20;
 
 }  // namespace
 
 Engine::Engine(EngineHost& host, MessageLog& log)
-    : host_(host), log_(log), converter_(ThreadCount() > 1) {}
+    : host_(host),
+      log_(log),
+      converter_(ThreadCount() > 1),
+      pageRelease_(ThreadCount() > 1 ? std::make_unique<PageRelease>() : nullptr) {}
 
 Engine::~Engine() = default;
 
@@ -158,8 +163,17 @@ void Engine::PutInPlace(const std::string& path, const fs::PathInfo& read) {
             return;
         }
         copy.Sync();
-        files_.Close(OpenFileTable::Source);  // Windows renames over no open file
+        // Where there are threads, a large source stays open through the rename and its last
+        // close, which frees its pages, is left to another thread. Elsewhere it is closed first:
+        // Windows renames over no open file.
+        const bool release = pageRelease_ && read.size >= ReleaseOnAThreadFrom;
+        if (!release) {
+            files_.Close(OpenFileTable::Source);
+        }
         fs::PublishOver(copy, std::string(), path, read);
+        if (release) {
+            pageRelease_->Hand(std::move(files_.Get(OpenFileTable::Source)));
+        }
     } else {
         // The named work file must leave the shared temporary folder before it may get the
         // source's owner and permissions.

@@ -13,6 +13,7 @@
 #include "host.h"
 #include "message_log.h"
 #include "open_files.h"
+#include "page_release.h"
 #include "publish_batch.h"
 
 namespace tidelin {
@@ -105,6 +106,7 @@ private:
     PublishBatch batch_;
     PublishBatch::FailureReport batchFailed_;  // empty while no walk batches
     FileConverter converter_;
+    std::unique_ptr<PageRelease> pageRelease_;  // none where there is one thread
 };
 
 }  // namespace tidelin
