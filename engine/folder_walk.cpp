@@ -140,7 +140,9 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, Direction dire
     engine.LimitBatch(plan.batchFiles);
     WalkPool pool(plan.workers, plan.inFlight, direction, engine.Host(),
                   [&engine, direction](WalkPool::File& file) { FinishInWalk(engine, file, direction); });
+    std::string last;  // the folder entered last
     const auto enter = [&](std::string path) {
+        last = path;
         Frame frame{std::move(path), {}, 0};
         std::vector<fs::FolderEntry> entries;
         try {
@@ -193,6 +195,11 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, Direction dire
         enter(std::move(subfolder));
     }
     pool.FinishAll();
+    if (!stopped && pool.Stopped()) {
+        // The stop came while the last files handed out were finished.
+        engine.PublishWaiting();
+        engine.Log().Append(StoppedEntryPrefix + last);
+    }
     engine.FinishBatching();
 }
 

@@ -106,6 +106,9 @@ void WalkPool::Submit(const std::string& folder, const std::string& name, bool t
     while (order_.size() >= inFlight_) {
         FinishOldest(true);
     }
+    if (stopped_) {
+        return;
+    }
     File& added = *order_.emplace_back(std::move(file));
     if (!toWorker) {
         added.done = true;
@@ -170,6 +173,10 @@ bool WalkPool::FinishOldest(bool wait) {
     order_.pop_front();
     finish_(*file);
     host_.Yield();
+    if (!stopped_ && host_.StopRequested()) {
+        stopped_ = true;
+        DropWaiting();
+    }
     return true;
 }
 

@@ -67,6 +67,9 @@ public:
     // Takes back, untouched, the files that no thread has begun to convert; the walk is being
     // stopped and finishes only the files in hand.
     void DropWaiting();
+    // Whether the host asked to stop between two files this pool finished; it then takes no
+    // more files and has dropped those not begun.
+    bool Stopped() const { return stopped_; }
 
 private:
     // What one thread needs to convert files: its buffers and its own numbers 1 and 2.
@@ -87,6 +90,7 @@ private:
     std::deque<std::unique_ptr<File>> order_;  // every file handed out, oldest first
     std::deque<File*> waiting_;                // those no worker has taken yet
     bool stop_ = false;
+    bool stopped_ = false;
     std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable done_;
