@@ -8,6 +8,8 @@
 #   BENCH_RUNS=N        runs per case (default 5)
 #   BENCH_CASES="..."   a subset of: files tree folder report filter memory yield (default all;
 #                       without yield the build leaves the window out)
+# The walks run on all cores and on one (TIDELIN_THREADS), beside the reference tool spread
+# over every core with xargs -P and run file by file.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 
@@ -57,19 +59,24 @@ compare() {
         "$name" "$tm" "$tool" "$rm" "$cm" "$km" "$(ratio "$rm" "$tm")" "$tool" "$(ratio "$tm" "$cm")" "$(ratio "$tm" "$km")"
 }
 
-# walk NAME MASTER: Tidelin's folder walk against find + dos2unix on copies of MASTER.
+# walk NAME MASTER: Tidelin's folder walk on all cores and on one against the reference tool
+# spread over every core (find | xargs -P) and run by find alone, on copies of MASTER.
 walk() {
-    local name="$1" master="$2" t=() r=()
+    local name="$1" master="$2" t=() one=() p=() r=()
     for _ in $(seq "$runs"); do
-        copy "$master" t; t+=("$(seconds "$convert" --win-to-unix --folder "$PWD/t")")
+        copy "$master" t; t+=("$(seconds env TIDELIN_THREADS="$threads" "$convert" --win-to-unix --folder "$PWD/t")")
+        copy "$master" one; one+=("$(seconds env TIDELIN_THREADS=1 "$convert" --win-to-unix --folder "$PWD/one")")
+        copy "$master" p; p+=("$(seconds sh -c 'find "$1" -type f -print0 | xargs -0 -P"$(nproc)" -n 100 dos2unix -q' sh p)")
         copy "$master" r; r+=("$(seconds find r -type f -exec dos2unix -q {} +)")
     done
-    diff -r t r >/dev/null || { echo "FAILED: $name: Tidelin and dos2unix disagree"; exit 1; }
-    rm -rf t r
-    local tm rm
-    tm=$(median "${t[@]}"); rm=$(median "${r[@]}")
-    printf '%-26s tidelin %6.3f s | find+dos2unix %6.3f s | %4.2fx the reference time\n' \
-        "$name" "$tm" "$rm" "$(ratio "$tm" "$rm")"
+    for out in t one p; do
+        diff -r "$out" r >/dev/null || { echo "FAILED: $name: $out and dos2unix disagree"; exit 1; }
+    done
+    rm -rf t one p r
+    local tm om pm rm
+    tm=$(median "${t[@]}"); om=$(median "${one[@]}"); pm=$(median "${p[@]}"); rm=$(median "${r[@]}")
+    printf '%-26s tidelin %6.3f s, 1 thread %6.3f s (%4.2fx) | xargs -P%s dos2unix %6.3f s | find+dos2unix %6.3f s | %4.2fx the parallel peer, %4.2fx the serial one\n' \
+        "$name" "$tm" "$om" "$(ratio "$tm" "$om")" "$threads" "$pm" "$rm" "$(ratio "$tm" "$pm")" "$(ratio "$tm" "$rm")"
 }
 
 # report MASTER: tidelin-convert --info against dos2unix -i over the same tree, alternating;
@@ -116,6 +123,8 @@ peak() {
 }
 
 size=$((256 * 1024 * 1024))
+threads=$(nproc)
+echo "threads: $threads (Tidelin's walks run with TIDELIN_THREADS=$threads and =1; the parallel peer with xargs -P$threads)"
 for place in "${places[@]}"; do
     mkdir -p "$place/tmp"
     export TMPDIR="$place/tmp"

@@ -5,25 +5,23 @@
 
 #include "errors.h"
 #include "filesystem.h"
-#include "kernels.h"
+#include "threads.h"
 
 namespace tidelin {
 
 namespace {
 
 const char* const WorkFileName = "k5ywhqx";
-
-[[noreturn]] void RaiseChangedWhileRead() {
-    throw EngineError(err::DeviceIo, "Файл изменился во время чтения.");
-}
+// A replaced source of this size or more is closed on another thread.
+constexpr std::int64_t ReleaseOnAThreadFrom = std::int64_t{2} << 20;
 
 }  // namespace
 
 Engine::Engine(EngineHost& host, MessageLog& log)
     : host_(host),
       log_(log),
-      input_(new std::uint8_t[ReadBlock]),
-      output_(new std::uint8_t[OutputBatch + 2 * ChunkSize + kernels::OutputSlack]) {}
+      converter_(ThreadCount() > 1),
+      pageRelease_(ThreadCount() > 1 ? std::make_unique<PageRelease>() : nullptr) {}
 
 Engine::~Engine() = default;
 
@@ -72,6 +70,13 @@ void Engine::StopBatching() noexcept {
     batchFailed_ = nullptr;
 }
 
+void Engine::AddToBatch(const std::string& path, const fs::PathInfo& read, fs::File copy) {
+    batch_.Add(path, read, std::move(copy));
+    if (batch_.Full()) {
+        PublishWaiting();
+    }
+}
+
 void Engine::Unload() noexcept {
     StopBatching();
     files_.CloseAll();
@@ -87,52 +92,38 @@ bool Engine::ConvertUnixToWin(const std::string& path) {
 }
 
 bool Engine::Convert(const std::string& path, Direction direction) {
-    // With skipping on, the binary test runs on each chunk as it is read for the conversion,
-    // so the file is read once. The answer is the same as testing the whole file first: a
-    // file with a control byte anywhere is skipped, and the source is never touched before
-    // the whole file has been read.
     const bool testBinary = host_.SkipBinary();
     if (!batchFailed_) {
         fs::RemoveAbandonedCopiesBeside(path);  // a walk meets them one by one instead
     }
     // The state the content is read in: the source is replaced only while it still shows it.
     const fs::PathInfo before = fs::QueryPath(path);
-    if (before.size > MaxFileSize || before.size < 0) {
-        PublishWaiting();
-        log_.Append(TooLargeEntryPrefix + path);
+    if (IsTooLarge(before)) {
+        LogTooLargeFile(path);
         return false;
     }
-    std::int64_t tested = 0;  // the source's bytes found free of control bytes so far
-    bool binary = false;
-    try {
-        files_.Open(OpenFileTable::Source, [&] { return fs::File::OpenForReading(path); });
-        files_.Open(OpenFileTable::Work, [&] { return CreateCopy(path, before); });
-        binary = !CopyConverted(before, direction, testBinary, tested);
-    } catch (const EngineError&) {
-        // A binary file is skipped whatever failed on the way: finish its test first.
-        if (!testBinary || !RestIsBinary(path, before.size, tested)) {
-            throw;
-        }
-        binary = true;
-    }
-    if (binary) {
+    const auto makeCopy = [this](const std::string& source, const fs::PathInfo& keep) {
+        return CreateCopy(source, keep);
+    };
+    if (converter_.Convert(files_, path, before, direction, testBinary, makeCopy, &host_) ==
+        FileConverter::Result::Binary) {
         files_.CloseAll();
         RemoveOwnWorkFile();
-        PublishWaiting();
-        log_.Append(BinaryEntryPrefix + path, path);
+        LogBinaryFile(path);
         return false;
-    }
-
-    // Read-only, hidden and system files are not overwritten: the source keeps its content
-    // and the converted one is dropped.
-    const fs::PathInfo current = fs::QueryPath(path);
-    if (current.IsReadOnly() || current.IsHidden() || current.IsSystem() ||
-        current.IsDirectory()) {
-        throw EngineError(err::PathFileAccess,
-                          "Системные, скрытые и файлы только для чтения не перезаписываются.");
     }
     PutInPlace(path, before);
     return true;
+}
+
+void Engine::LogBinaryFile(const std::string& path) {
+    PublishWaiting();
+    log_.Append(BinaryEntryPrefix + path, path);
+}
+
+void Engine::LogTooLargeFile(const std::string& path) {
+    PublishWaiting();
+    log_.Append(TooLargeEntryPrefix + path);
 }
 
 fs::File Engine::CreateCopy(const std::string& path, const fs::PathInfo& keep) {
@@ -168,16 +159,23 @@ void Engine::PutInPlace(const std::string& path, const fs::PathInfo& read) {
         fs::File& copy = files_.Get(OpenFileTable::Work);
         fs::KeepAttributes(copy, source, read);
         if (batchFailed_) {
-            batch_.Add(path, read, std::move(copy));
+            fs::File waiting = std::move(copy);
             files_.CloseAll();
-            if (batch_.Full()) {
-                PublishWaiting();
-            }
+            AddToBatch(path, read, std::move(waiting));
             return;
         }
         copy.Sync();
-        files_.Close(OpenFileTable::Source);  // Windows renames over no open file
+        // Where there are threads, a large source stays open through the rename and its last
+        // close, which frees its pages, is left to another thread. Elsewhere it is closed first:
+        // Windows renames over no open file.
+        const bool release = pageRelease_ && read.size >= ReleaseOnAThreadFrom;
+        if (!release) {
+            files_.Close(OpenFileTable::Source);
+        }
         fs::PublishOver(copy, std::string(), path, read);
+        if (release) {
+            pageRelease_->Hand(std::move(files_.Get(OpenFileTable::Source)));
+        }
     } else {
         // The named work file must leave the shared temporary folder before it may get the
         // source's owner and permissions.
@@ -200,110 +198,6 @@ void Engine::PutInPlace(const std::string& path, const fs::PathInfo& read) {
     fs::SyncFolderOf(path);
 }
 
-bool Engine::CopyConverted(const fs::PathInfo& before, Direction direction, bool testBinary,
-                           std::int64_t& tested) {
-    fs::File& source = files_.Get(OpenFileTable::Source);
-    fs::File& work = files_.Get(OpenFileTable::Work);
-    const fs::PathInfo opened = source.Info();
-    if (opened.inode != before.inode || opened.device != before.device) {
-        RaiseChangedWhileRead();
-    }
-    const std::int64_t size = before.size;
-    // Converted chunks gather in the output buffer and go to the work file in large writes.
-    std::int64_t written = 0;  // bytes produced so far
-    std::size_t gathered = 0;  // of which still in the buffer
-    bool pendingCr = false;
-    const auto flush = [&] {
-        if (gathered > 0) {
-            work.WriteAt(output_.get(), gathered, written - static_cast<std::int64_t>(gathered));
-            gathered = 0;
-        }
-    };
-    const auto produced = [&](std::size_t count) {
-        gathered += count;
-        written += static_cast<std::int64_t>(count);
-        if (written > MaxOutputSize) {
-            flush();
-            RaiseOverflow();
-        }
-        if (gathered >= OutputBatch) {
-            flush();
-        }
-    };
-    // The source is read a block of whole chunks at a time; each chunk is then converted,
-    // tested and yielded for on its own, as if it had been read alone.
-    std::int64_t blockStart = 0;
-    std::int64_t blockEnd = 0;  // the source's bytes [blockStart, blockEnd) are in input_
-    for (std::int64_t position = 0;; position += ChunkSize) {
-        const std::int64_t n = std::clamp<std::int64_t>(size - position, 0, ChunkSize);
-        if (position + n > blockEnd) {
-            const auto want = static_cast<std::size_t>(std::min(size - position, ReadBlock));
-            if (source.ReadAt(input_.get(), want, position) != want) {
-                RaiseChangedWhileRead();
-            }
-            blockStart = position;
-            blockEnd = position + static_cast<std::int64_t>(want);
-        }
-        const std::uint8_t* chunk = input_.get() + (position - blockStart);
-        const auto count = static_cast<std::size_t>(n);
-        std::uint8_t* out = output_.get() + gathered;
-        const std::size_t converted = direction == Direction::WinToUnix
-                                          ? kernels::WinToUnix(chunk, count, out, pendingCr, testBinary)
-                                          : kernels::UnixToWin(chunk, count, out, testBinary);
-        if (converted == kernels::ControlByteFound) {
-            return false;
-        }
-        tested = position + n;
-        produced(converted);
-        host_.Yield();
-        if (n != ChunkSize) {
-            break;
-        }
-    }
-    if (pendingCr) {  // the file ends with a CR: it stays
-        output_[gathered] = kernels::CR;
-        produced(1);
-    }
-    flush();
-    // A file that grew or shrank meanwhile would lose its change if it were replaced now.
-    if (source.Info().size != size) {
-        RaiseChangedWhileRead();
-    }
-    return true;
-}
-
-bool Engine::RestIsBinary(const std::string& path, std::int64_t size, std::int64_t from) {
-    if (!files_.IsOpen(OpenFileTable::Source)) {
-        try {
-            files_.Open(OpenFileTable::Source, [&] { return fs::File::OpenForReading(path); });
-        } catch (const EngineError&) {
-            return false;
-        }
-    }
-    return HasControlBytesFrom(files_.Get(OpenFileTable::Source), size, from);
-}
-
-bool Engine::HasControlBytesFrom(fs::File& file, std::int64_t size, std::int64_t from) {
-    // Every step may fail without an error reaching the caller: only bytes that were
-    // actually read can make the answer true.
-    for (std::int64_t position = from;; position += ChunkSize) {
-        const std::int64_t n = std::clamp<std::int64_t>(size - position, 0, ChunkSize);
-        std::size_t got = 0;
-        try {
-            got = file.ReadAt(input_.get(), static_cast<std::size_t>(n), position);
-        } catch (const EngineError&) {
-            got = 0;
-        }
-        if (kernels::HasControlByte(input_.get(), got)) {
-            return true;
-        }
-        host_.Yield();
-        if (n != ChunkSize) {
-            return false;
-        }
-    }
-}
-
 bool Engine::IsBinaryFile(const std::string& path) {
     // Every step here may fail without an error reaching the caller.
     std::int64_t size = 0;
@@ -316,7 +210,7 @@ bool Engine::IsBinaryFile(const std::string& path) {
     if (size > MaxFileSize || size < 0 || files_.IsOpen(OpenFileTable::Source)) {
         return false;
     }
-    const bool binary = RestIsBinary(path, size, 0);
+    const bool binary = converter_.RestIsBinary(files_, path, size, 0, &host_);
     files_.Get(OpenFileTable::Source).CloseQuietly();
     return binary;
 }

@@ -8,10 +8,12 @@
 #include <string>
 
 #include "direction.h"
+#include "file_converter.h"
 #include "filesystem.h"
 #include "host.h"
 #include "message_log.h"
 #include "open_files.h"
+#include "page_release.h"
 #include "publish_batch.h"
 
 namespace tidelin {
@@ -19,11 +21,11 @@ namespace tidelin {
 class Engine {
 public:
     // The reading unit of the conversion and of the binary test.
-    static constexpr std::int64_t ChunkSize = 65529;
+    static constexpr std::int64_t ChunkSize = FileConverter::ChunkSize;
     // The largest source that is converted.
     static constexpr std::int64_t MaxFileSize = 2147483634;
     // The output may not pass this many bytes (a signed 32-bit write position from 1).
-    static constexpr std::int64_t MaxOutputSize = 2147483646;
+    static constexpr std::int64_t MaxOutputSize = FileConverter::MaxOutputSize;
 
     static constexpr const char* BinaryEntryPrefix = "!_  Бинарный файл: ";
     static constexpr const char* TooLargeEntryPrefix = "!_  Размер файла больше 2047 МБ: ";
@@ -66,6 +68,19 @@ public:
     void PublishWaiting();
     void FinishBatching();
     void StopBatching() noexcept;
+    // A walk's batch holds at most this many copies (each an open file), fewer than MaxFiles
+    // where the process may open few files.
+    void LimitBatch(std::size_t files) { batch_.SetMaxFiles(files); }
+    // Lets the finished unnamed `copy` of `path` (read in the state `read`, its attributes
+    // kept) wait in the batch; publishes the batch when it is full.
+    void AddToBatch(const std::string& path, const fs::PathInfo& read, fs::File copy);
+
+    // Whether a file of this size is refused as too large.
+    static bool IsTooLarge(const fs::PathInfo& info) { return info.size > MaxFileSize || info.size < 0; }
+    // The entries of a skipped file, after the waiting copies are published: a binary one
+    // (raises when its width cannot be recorded) and one too large.
+    void LogBinaryFile(const std::string& path);
+    void LogTooLargeFile(const std::string& path);
 
     void CloseAllFiles() noexcept { files_.CloseAll(); }
     OpenFileTable& Files() { return files_; }
@@ -81,13 +96,6 @@ private:
     void PutInPlace(const std::string& path, const fs::PathInfo& read);
     void ChooseFreeWorkFileName();
     void RemoveOwnWorkFile() noexcept;
-    // Copies the open source into the open work file, converting it. Returns false as soon
-    // as `testBinary` finds a control byte; `tested` counts the bytes found free of them.
-    bool CopyConverted(const fs::PathInfo& before, Direction direction, bool testBinary,
-                       std::int64_t& tested);
-    // After a failed conversion: whether the part of the source not yet tested is binary.
-    bool RestIsBinary(const std::string& path, std::int64_t size, std::int64_t from);
-    bool HasControlBytesFrom(fs::File& file, std::int64_t size, std::int64_t from);
 
     EngineHost& host_;
     MessageLog& log_;
@@ -97,14 +105,8 @@ private:
     fs::PathInfo ownWorkFile_;
     PublishBatch batch_;
     PublishBatch::FailureReport batchFailed_;  // empty while no walk batches
-    // The source is read in blocks of whole chunks (about 256 KiB: fewer, larger reads).
-    static constexpr std::int64_t ReadBlock = 4 * ChunkSize;
-    // Converted output is written to the work file in batches of about this size.
-    static constexpr std::size_t OutputBatch = 1 << 20;
-    // Buffers, allocated once: a block in, and a batch plus up to twice a chunk (with the
-    // kernels' slack) out.
-    std::unique_ptr<std::uint8_t[]> input_;
-    std::unique_ptr<std::uint8_t[]> output_;
+    FileConverter converter_;
+    std::unique_ptr<PageRelease> pageRelease_;  // none where there is one thread
 };
 
 }  // namespace tidelin

@@ -19,6 +19,8 @@ std::string DescribeError(std::int32_t number) {
             return "Ошибка ввода-вывода устройства.";
         case err::DiskFull:
             return "Диск заполнен.";
+        case err::TooManyOpenFiles:
+            return "Слишком много открытых файлов.";
         case err::PermissionDenied:
             return "Доступ запрещён.";
         case err::PathFileAccess:
@@ -57,6 +59,10 @@ void RaiseSystemError(int errnoValue) {
 #endif
         case EFBIG:
             number = err::DiskFull;
+            break;
+        case EMFILE:
+        case ENFILE:
+            number = err::TooManyOpenFiles;
             break;
         case EISDIR:
         case ELOOP:

@@ -21,6 +21,7 @@ constexpr std::int32_t FileNotFound = 53;
 constexpr std::int32_t FileAlreadyOpen = 55;
 constexpr std::int32_t DeviceIo = 57;
 constexpr std::int32_t DiskFull = 61;
+constexpr std::int32_t TooManyOpenFiles = 67;
 constexpr std::int32_t PermissionDenied = 70;
 constexpr std::int32_t PathFileAccess = 75;
 constexpr std::int32_t PathNotFound = 76;

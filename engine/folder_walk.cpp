@@ -7,6 +7,8 @@
 #include "errors.h"
 #include "filesystem.h"
 #include "folder_walk.h"
+#include "threads.h"
+#include "walk_pool.h"
 
 namespace tidelin {
 
@@ -21,20 +23,50 @@ void LogFailure(Engine& engine, const EngineError& error, const std::string& pat
                         path);
 }
 
+// A file of the walk that failed: its entry follows those of the copies waiting before it.
+void FailInWalk(Engine& engine, const EngineError& error, const std::string& path) {
+    engine.CloseAllFiles();
+    engine.PublishWaiting();
+    LogFailure(engine, error, path);
+}
+
 // Converts one file of the walk; a failure becomes an error entry and the walk goes on.
-void ConvertInWalk(Engine& engine, const std::string& folder, const std::string& name,
-                   Direction direction) {
-    const std::string path = fs::JoinPath(folder, name);
+void ConvertInWalk(Engine& engine, const std::string& path, Direction direction) {
     if (fs::RemoveIfAbandonedCopy(path)) {
         return;  // the program's own copy: a crashed run's is removed, a running one's left
     }
     try {
         engine.Convert(path, direction);
     } catch (const EngineError& error) {
-        engine.CloseAllFiles();
-        engine.PublishWaiting();
-        LogFailure(engine, error, path);
+        FailInWalk(engine, error, path);
     }
+}
+
+// Takes back a file the walk handed out, in the walk's order, as if it had been converted
+// right then: its entries, and its copy into the batch.
+void FinishInWalk(Engine& engine, WalkPool::File& file, Direction direction) {
+    switch (file.outcome) {
+        case WalkPool::Outcome::OnOwner:
+            ConvertInWalk(engine, file.path, direction);
+            break;
+        case WalkPool::Outcome::Ready:
+            engine.AddToBatch(file.path, file.read, std::move(file.copy));
+            break;
+        case WalkPool::Outcome::Binary:
+            try {
+                engine.LogBinaryFile(file.path);
+            } catch (const EngineError& error) {
+                FailInWalk(engine, error, file.path);
+            }
+            break;
+        case WalkPool::Outcome::TooLarge:
+            engine.LogTooLargeFile(file.path);
+            break;
+        case WalkPool::Outcome::Failed:
+            FailInWalk(engine, *file.error, file.path);
+            break;
+    }
+    engine.Host().FileDone();
 }
 
 // "/" (any number of them), or on Windows a drive root such as "E:" or "E:\\".
@@ -95,7 +127,15 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, Direction dire
     };
     std::vector<Frame> stack;
     bool stopped = false;
+    // Up to one file per thread is converted at once, each on a worker of its own; the files
+    // come back here in the walk's order. Batches and threads fit the descriptors left.
+    const WalkPlan plan = PlanWalk(ThreadCount(), FreeDescriptors());
+    engine.LimitBatch(plan.batchFiles);
+    WalkPool pool(plan.workers, plan.inFlight, direction, engine.Host(),
+                  [&engine, direction](WalkPool::File& file) { FinishInWalk(engine, file, direction); });
+    std::string last;  // the folder entered last
     const auto enter = [&](std::string path) {
+        last = path;
         Frame frame{std::move(path), {}, 0};
         std::vector<fs::FolderEntry> entries;
         try {
@@ -105,6 +145,7 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, Direction dire
         } catch (const EngineError& error) {
             // A folder that cannot be listed (no permission, a path too long to open) is one
             // entry; the walk goes on without what lies below it.
+            pool.FinishAll();
             engine.PublishWaiting();
             LogFailure(engine, error, frame.path);
             return;
@@ -113,13 +154,15 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, Direction dire
             if (entry.isDirectory) {
                 frame.subfolders.push_back(std::move(entry.name));
             } else if (engine.Host().StopRequested()) {
+                // The files in hand are finished; no other is touched.
+                pool.DropWaiting();
+                pool.FinishAll();
                 engine.PublishWaiting();
                 engine.Log().Append(StoppedEntryPrefix + frame.path);
                 stopped = true;
                 return;
             } else {
-                ConvertInWalk(engine, frame.path, entry.name, direction);
-                engine.Host().FileDone();
+                pool.Submit(frame.path, entry.name, !fs::IsCopyName(entry.name));
             }
         }
         stack.push_back(std::move(frame));
@@ -143,6 +186,12 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, Direction dire
         }
         std::string subfolder = fs::JoinPath(top.path, top.subfolders[top.next++]);
         enter(std::move(subfolder));
+    }
+    pool.FinishAll();
+    if (!stopped && pool.Stopped()) {
+        // The stop came while the last files handed out were finished.
+        engine.PublishWaiting();
+        engine.Log().Append(StoppedEntryPrefix + last);
     }
     engine.FinishBatching();
 }

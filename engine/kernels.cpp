@@ -96,6 +96,8 @@ bool CountBreaksReference(const std::uint8_t* in, std::size_t n, BreakCounts& co
 const LevelKernels& KernelsOf(Level level) {
     switch (level) {
 #if defined(TIDELIN_AVX2_KERNELS)
+        case Level::Avx512:
+            return avx512Kernels;
         case Level::Avx2:
             return avx2Kernels;
 #endif
@@ -126,6 +128,8 @@ const LevelKernels referenceKernels = {WinToUnixReference, UnixToWinReference, H
 
 const char* LevelName(Level level) {
     switch (level) {
+        case Level::Avx512:
+            return "avx512";
         case Level::Avx2:
             return "avx2";
         case Level::Sse2:
@@ -138,6 +142,9 @@ const char* LevelName(Level level) {
 bool LevelSupported(Level level) {
     switch (level) {
 #if defined(TIDELIN_AVX2_KERNELS)
+        case Level::Avx512:
+            __builtin_cpu_init();
+            return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2");
         case Level::Avx2:
             // May run before any constructor, when the processor has not been probed yet.
             __builtin_cpu_init();
@@ -156,8 +163,8 @@ bool LevelSupported(Level level) {
 
 Level LevelFromEnvironment() {
     const char* value = std::getenv("TIDELIN_KERNELS");
-    Level wanted = Level::Avx2;
-    for (const Level level : {Level::Reference, Level::Sse2, Level::Avx2}) {
+    Level wanted = Level::Avx512;
+    for (const Level level : {Level::Reference, Level::Sse2, Level::Avx2, Level::Avx512}) {
         if (value != nullptr && std::strcmp(value, LevelName(level)) == 0) {
             wanted = level;
         }

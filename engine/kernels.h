@@ -1,8 +1,8 @@
 // The byte-level work of the engine: line-break conversion of one chunk, fused with the
 // search for control bytes, and that search alone. Each kernel comes in levels: a plain
-// reference that defines the result, and vector versions (SSE2, AVX2) that the tests hold to
-// it. The best level the processor offers runs unless TIDELIN_KERNELS names another
-// ("reference", "sse2" or "avx2"), or UseLevel (a LevelGuard in tests) chooses one.
+// reference that defines the result, and vector versions (SSE2, AVX2, AVX-512) that the tests
+// hold to it. The best level the processor offers runs unless TIDELIN_KERNELS names another
+// ("reference", "sse2", "avx2" or "avx512"), or UseLevel (a LevelGuard in tests) chooses one.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +18,7 @@ constexpr std::size_t OutputSlack = 64;
 // What a conversion returns when asked to test for control bytes and the chunk holds one.
 constexpr std::size_t ControlByteFound = static_cast<std::size_t>(-1);
 
-enum class Level { Reference, Sse2, Avx2 };
+enum class Level { Reference, Sse2, Avx2, Avx512 };
 
 const char* LevelName(Level level);
 // Whether this build and this processor can run the level. The reference always can.

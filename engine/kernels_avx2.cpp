@@ -11,6 +11,7 @@ namespace {
 
 struct Avx2 {
     using Reg = __m256i;
+    using Bits = std::uint32_t;
     static constexpr std::size_t Width = 32;
 
     static Reg Load(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }

@@ -24,6 +24,7 @@ extern const LevelKernels sse2Kernels;
 #endif
 #if defined(TIDELIN_AVX2_KERNELS)
 extern const LevelKernels avx2Kernels;
+extern const LevelKernels avx512Kernels;
 #endif
 
 }  // namespace tidelin::kernels

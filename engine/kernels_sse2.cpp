@@ -10,6 +10,7 @@ namespace {
 
 struct Sse2 {
     using Reg = __m128i;
+    using Bits = std::uint32_t;
     static constexpr std::size_t Width = 16;
 
     static Reg Load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }

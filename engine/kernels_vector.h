@@ -3,14 +3,17 @@
 // for its instruction set. Everything here is a template over V, so no code compiled for one
 // instruction set can be shared with (and run by) another level.
 //
-// V provides: Reg, Width, Load and Store (unaligned), Zero, Or, Any, Mask(v, byte) (one bit
-// per lane equal to the byte) and Control(v) (the lanes holding a tested control byte).
+// V provides: Reg, Width, Bits (an unsigned integer of Width bits), Load and Store (unaligned),
+// Zero, Or, Any, Mask(v, byte) (one bit per lane equal to the byte) and Control(v) (the lanes
+// holding a tested control byte); and may provide Compress(v, keep) (the lanes whose bits are
+// set in `keep`, moved to the front), which then drops CRs without a store per CR.
 //
 // The main loops look one register ahead, so they stop 2 * Width bytes before the end of the
 // chunk and the rest goes byte by byte. A run of bytes between line breaks is copied with one
 // whole-register store, which may write up to Width bytes past the result (OutputSlack).
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -29,11 +32,11 @@ inline bool IsControl(std::uint8_t b) {
 // Copies the register at `in` to `out` without the bytes whose bits are set in `skipped`,
 // calling `after(k, o)` behind each skipped byte k. Returns the new output position.
 template <typename V, typename After>
-inline std::size_t CopyWithout(const std::uint8_t* in, std::uint32_t skipped, std::uint8_t* out,
+inline std::size_t CopyWithout(const std::uint8_t* in, typename V::Bits skipped, std::uint8_t* out,
                                std::size_t o, After after) {
     std::size_t start = 0;
     while (skipped != 0) {
-        const auto k = static_cast<std::size_t>(__builtin_ctz(skipped));
+        const auto k = static_cast<std::size_t>(std::countr_zero(skipped));
         V::Store(out + o, V::Load(in + start));
         o = after(k, o + (k - start));
         start = k + 1;
@@ -63,10 +66,13 @@ std::size_t WinToUnix(const std::uint8_t* in, std::size_t n, std::uint8_t* out, 
         const typename V::Reg v = V::Load(in + i);
         control = V::Or(control, V::Control(v));
         // A CR is dropped when the next byte, perhaps the next register's first, is LF.
-        const std::uint32_t dropped = V::Mask(v, CR) & V::Mask(V::Load(in + i + 1), LF);
+        const typename V::Bits dropped = V::Mask(v, CR) & V::Mask(V::Load(in + i + 1), LF);
         if (dropped == 0) {
             V::Store(out + o, v);
             o += W;
+        } else if constexpr (requires { V::Compress(v, dropped); }) {
+            V::Store(out + o, V::Compress(v, static_cast<typename V::Bits>(~dropped)));
+            o += W - static_cast<std::size_t>(std::popcount(dropped));
         } else {
             o = CopyWithout<V>(in + i, dropped, out, o, [](std::size_t, std::size_t at) { return at; });
         }
@@ -98,8 +104,8 @@ std::size_t UnixToWin(const std::uint8_t* in, std::size_t n, std::uint8_t* out, 
     for (; i + 2 * W <= n; i += W) {
         const typename V::Reg v = V::Load(in + i);
         control = V::Or(control, V::Control(v));
-        const std::uint32_t lf = V::Mask(v, LF);
-        const std::uint32_t breaks = V::Mask(v, CR) | lf;
+        const typename V::Bits lf = V::Mask(v, LF);
+        const typename V::Bits breaks = V::Mask(v, CR) | lf;
         if (breaks == 0) {
             V::Store(out + o, v);
             o += W;
@@ -170,10 +176,10 @@ bool CountBreaks(const std::uint8_t* in, std::size_t n, Counts& counts, bool& pe
     for (; i + 2 * W <= n; i += W) {
         const typename V::Reg v = V::Load(in + i);
         control = V::Or(control, V::Control(v));
-        const std::uint32_t cr = V::Mask(v, CR);
-        crs += static_cast<unsigned>(__builtin_popcount(cr));
-        lfs += static_cast<unsigned>(__builtin_popcount(V::Mask(v, LF)));
-        pairs += static_cast<unsigned>(__builtin_popcount(cr & V::Mask(V::Load(in + i + 1), LF)));
+        const std::uint64_t cr = V::Mask(v, CR);
+        crs += static_cast<unsigned>(__builtin_popcountll(cr));
+        lfs += static_cast<unsigned>(__builtin_popcountll(V::Mask(v, LF)));
+        pairs += static_cast<unsigned>(__builtin_popcountll(cr & V::Mask(V::Load(in + i + 1), LF)));
     }
     bool found = V::Any(control);
     for (; i < n; ++i) {

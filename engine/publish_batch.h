@@ -8,6 +8,7 @@
 // copy leaves nothing behind.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -30,7 +31,9 @@ public:
     // Takes the finished unnamed `copy` of `path`, whose content was read while the source
     // showed `read`.
     void Add(const std::string& path, const fs::PathInfo& read, fs::File copy);
-    bool Full() const { return pending_.size() >= MaxFiles || bytes_ >= MaxBytes; }
+    bool Full() const { return pending_.size() >= maxFiles_ || bytes_ >= MaxBytes; }
+    // Publishes at fewer copies than MaxFiles (at least one): each waiting copy is an open file.
+    void SetMaxFiles(std::size_t files) { maxFiles_ = std::clamp<std::size_t>(files, 1, MaxFiles); }
     bool Empty() const { return pending_.empty(); }
 
     // Publishes every waiting copy. Each file that cannot be replaced keeps its old content
@@ -48,6 +51,7 @@ private:
     };
     std::vector<Pending> pending_;
     std::int64_t bytes_ = 0;
+    std::size_t maxFiles_ = MaxFiles;
 };
 
 }  // namespace tidelin

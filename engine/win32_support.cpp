@@ -119,6 +119,9 @@ void RaiseWin32Error(DWORD code) {
         case ERROR_FILE_TOO_LARGE:
             number = err::DiskFull;
             break;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            number = err::TooManyOpenFiles;
+            break;
         case ERROR_ALREADY_EXISTS:
         case ERROR_FILE_EXISTS:
         case ERROR_DIR_NOT_EMPTY:

@@ -13,7 +13,8 @@ namespace {
 const std::int64_t Chunk = Engine::ChunkSize;
 
 TEST_F(EngineTest, EveryByteValueInTheMiddleOfText) {
-    for (const kernels::Level level : {kernels::Level::Reference, kernels::Level::Sse2, kernels::Level::Avx2}) {
+    for (const kernels::Level level :
+         {kernels::Level::Reference, kernels::Level::Sse2, kernels::Level::Avx2, kernels::Level::Avx512}) {
         const kernels::LevelGuard guard(level);
         for (int value = 0; value < 256; ++value) {
             const std::string path = Path("v.txt");

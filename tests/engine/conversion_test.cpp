@@ -90,7 +90,7 @@ TEST_P(ConversionTableTest, ConvertsByteForByteInBothDirections) {
 INSTANTIATE_TEST_SUITE_P(Cases, ConversionTableTest,
                          ::testing::Combine(::testing::ValuesIn(ConversionCases()),
                                             ::testing::Values(kernels::Level::Reference, kernels::Level::Sse2,
-                                                              kernels::Level::Avx2)),
+                                                              kernels::Level::Avx2, kernels::Level::Avx512)),
                          [](const auto& info) {
                              std::string name = std::get<0>(info.param).name;
                              std::erase(name, ' ');

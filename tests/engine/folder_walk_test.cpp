@@ -1,6 +1,7 @@
 // The folder walk on real trees.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,15 +152,19 @@ TEST_F(FolderWalkTest, AFailureNeitherStopsTheWalkNorLeavesFilesOpen) {
 }
 
 TEST_F(FolderWalkTest, AStoppedWalkHasReplacedTheFilesBeforeTheStopAndNoOther) {
-    for (const char* name : {"1.txt", "2.txt", "3.txt"}) {
-        Make(name, "x\r\n");
+    // Stopped after two files: those and the files already in hand on other threads are
+    // finished, each counted as done; no other file is touched.
+    for (int i = 0; i < 100; ++i) {
+        Make("f" + std::to_string(100 + i) + ".txt", "x\r\n");
     }
     host.stopAfterFiles = 2;
     ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_  Остановлено пользователем: " + tree_});
-    EXPECT_EQ(ReadFile(tree_ + "/1.txt"), "x\n");
-    EXPECT_EQ(ReadFile(tree_ + "/2.txt"), "x\n");
-    EXPECT_EQ(ReadFile(tree_ + "/3.txt"), "x\r\n");
+    EXPECT_GE(host.filesDone, 2);
+    EXPECT_LT(host.filesDone, 100);
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(ReadFile(tree_ + "/f" + std::to_string(100 + i) + ".txt"), i < host.filesDone ? "x\n" : "x\r\n") << i;
+    }
 }
 
 TEST_F(FolderWalkTest, EachFileIsConvertedExactlyOnce) {
@@ -325,6 +330,40 @@ TEST_F(FolderWalkTest, OnlyAbandonedMarkedCopiesAreRemoved) {
             ::close(holder);
         }
         log.Clear();
+    }
+}
+
+TEST_F(FolderWalkTest, AWalkFitsTheDescriptorsTheProcessMayOpen) {
+    // A batch of copies alone would need 200 descriptors. With room for 40 more the walk fits
+    // itself to them; with room for one, each file fails on its own with error 67.
+    for (int i = 0; i < 300; ++i) {
+        Make("d" + std::to_string(i % 3) + "/f" + std::to_string(i) + ".txt", "x\r\n");
+    }
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const struct {
+        std::size_t room;
+        bool converted;
+    } cases[] = {{40, true}, {1, false}};
+    for (const auto& c : cases) {
+        log.Clear();
+        // The limit bounds the descriptors' numbers: leave exactly `room` free numbers below it.
+        rlimit limited = saved;
+        limited.rlim_cur = 0;
+        for (std::size_t free = 0; free < c.room; ++limited.rlim_cur) {
+            free += ::fcntl(static_cast<int>(limited.rlim_cur), F_GETFD) == -1 ? 1 : 0;
+        }
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limited), 0);
+        ConvertFolderTree(*engine, tree_, c.converted ? Direction::WinToUnix : Direction::UnixToWin);
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+        if (c.converted) {
+            EXPECT_EQ(log.Entries(), std::vector<std::string>{}) << c.room;
+            EXPECT_EQ(ReadFile(tree_ + "/d2/f299.txt"), "x\n");
+        } else {
+            ASSERT_EQ(log.Entries().size(), 300u);
+            EXPECT_EQ(log.Entries()[0], "!_ Ошибка 67 Слишком много открытых файлов. - " + tree_ + "/d0/f0.txt");
+            EXPECT_EQ(ReadFile(tree_ + "/d0/f0.txt"), "x\n");
+        }
     }
 }
 

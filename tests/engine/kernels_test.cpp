@@ -17,7 +17,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr Level FastLevels[] = {Level::Sse2, Level::Avx2};
+constexpr Level FastLevels[] = {Level::Sse2, Level::Avx2, Level::Avx512};
 
 // What one level makes of an input: both directions cut into chunks as the engine cuts them,
 // with and without the control-byte test, the test alone, and the line breaks counted.
@@ -126,7 +126,7 @@ TEST(KernelsTest, EveryLevelMatchesTheReferenceOnRandomContent) {
 }
 
 TEST(KernelsTest, TestedValuesAreExactlyTheControlBytesBesideTabLfAndCrAtEveryOffset) {
-    for (const Level level : {Level::Reference, Level::Sse2, Level::Avx2}) {
+    for (const Level level : {Level::Reference, Level::Sse2, Level::Avx2, Level::Avx512}) {
         if (!LevelSupported(level)) {
             continue;
         }
@@ -154,11 +154,14 @@ TEST(KernelsTest, TheLevelAskedForIsTheOneRunning) {
     const char* asked = std::getenv("TIDELIN_KERNELS");
     std::cout << "kernels: " << LevelName(ActiveLevel()) << "\n";
     if (asked == nullptr || asked[0] == '\0') {
-        const Level best = LevelSupported(Level::Avx2) ? Level::Avx2 : Level::Sse2;
-        EXPECT_EQ(ActiveLevel(), LevelSupported(best) ? best : Level::Reference);
+        Level best = Level::Avx512;
+        while (!LevelSupported(best)) {
+            best = static_cast<Level>(static_cast<int>(best) - 1);
+        }
+        EXPECT_EQ(ActiveLevel(), best);
         return;
     }
-    for (const Level level : {Level::Reference, Level::Sse2, Level::Avx2}) {
+    for (const Level level : {Level::Reference, Level::Sse2, Level::Avx2, Level::Avx512}) {
         if (std::strcmp(asked, LevelName(level)) == 0) {
             if (!LevelSupported(level)) {
                 GTEST_SKIP() << "this processor lacks " << asked;

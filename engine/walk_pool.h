@@ -1,0 +1,100 @@
+// The threads of a folder walk. The walk's own thread hands each file to the workers, which
+// convert it into a private unnamed copy beside it, keep its owner and attributes and hand it
+// back; the walk's thread takes the files back strictly in the order it handed them out and
+// does everything else there: the entries, the batches, their flushes and renames, and every
+// call to the host. While the oldest file is not back it converts files itself. With no
+// workers, every file is converted on the walk's own thread exactly as without the pool.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "direction.h"
+#include "errors.h"
+#include "file_converter.h"
+#include "filesystem.h"
+#include "host.h"
+#include "open_files.h"
+
+namespace tidelin {
+
+class WalkPool {
+public:
+    enum class Outcome {
+        OnOwner,   // left to the walk's own thread (a copy of the program's own, no workers, or a
+                   // folder that offers no unnamed files)
+        Ready,     // `copy` holds the converted content, read in the state `read`
+        Binary,    // skipped: it holds a control byte
+        TooLarge,  // skipped: past the size limit
+        Failed,    // `error` says why
+    };
+    struct File {
+        std::string folder;
+        std::string name;
+        std::string path;
+        bool testBinary = false;
+        Outcome outcome = Outcome::OnOwner;
+        std::optional<EngineError> error;
+        fs::PathInfo read;
+        fs::File copy;
+        bool done = false;
+    };
+    // Runs on the walk's own thread for each file, in the order the files were handed out.
+    using Finish = std::function<void(File& file)>;
+
+    // `workers` threads converting in `direction`, with at most `inFlight` files handed out
+    // and not yet finished. `host` gets a turn while the walk's thread waits for a worker.
+    WalkPool(unsigned workers, std::size_t inFlight, Direction direction, EngineHost& host, Finish finish);
+    // Stops the workers. Files not finished are dropped: their copies were never named, so their
+    // sources keep their old content.
+    ~WalkPool();
+    WalkPool(const WalkPool&) = delete;
+    WalkPool& operator=(const WalkPool&) = delete;
+
+    // Hands out the file `name` of `folder`, to a worker when `toWorker` and there are workers.
+    // Finishes the files that are done first, waiting while `inFlight` files are out.
+    void Submit(const std::string& folder, const std::string& name, bool toWorker);
+    // Finishes every file handed out.
+    void FinishAll();
+    // Takes back, untouched, the files that no thread has begun to convert; the walk is being
+    // stopped and finishes only the files in hand.
+    void DropWaiting();
+    // Whether the host asked to stop between two files this pool finished; it then takes no
+    // more files and has dropped those not begun.
+    bool Stopped() const { return stopped_; }
+
+private:
+    // What one thread needs to convert files: its buffers and its own numbers 1 and 2.
+    struct Converter {
+        FileConverter converter{false};
+        OpenFileTable files;
+    };
+    void Work();
+    void Convert(File& file, Converter& converter, EngineHost* yield);
+    // Finishes the oldest file, waiting for its worker when `wait`; false when it is not done.
+    bool FinishOldest(bool wait);
+
+    Direction direction_;
+    EngineHost& host_;
+    Finish finish_;
+    std::size_t inFlight_;
+    Converter own_;                            // the walk's own thread's
+    std::deque<std::unique_ptr<File>> order_;  // every file handed out, oldest first
+    std::deque<File*> waiting_;                // those no worker has taken yet
+    bool stop_ = false;
+    bool stopped_ = false;
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::condition_variable done_;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace tidelin
