@@ -346,6 +346,13 @@ TEST_F(FolderWalkTest, AWalkFitsTheDescriptorsTheProcessMayOpen) {
         bool converted;
     } cases[] = {{40, true}, {1, false}};
     for (const auto& c : cases) {
+#if defined(__SANITIZE_ADDRESS__)
+        // The sanitizers' runtime opens a pipe of its own to check memory: with no descriptor
+        // to spare it reports its own failure, not the walk's.
+        if (!c.converted) {
+            continue;
+        }
+#endif
         log.Clear();
         // The limit bounds the descriptors' numbers: leave exactly `room` free numbers below it.
         rlimit limited = saved;
