@@ -34,6 +34,8 @@ std::string DescribeError(std::int32_t number) {
 
 void RaiseOverflow() { throw EngineError(err::Overflow, DescribeError(err::Overflow)); }
 
+void RaiseChangedWhileRead() { throw EngineError(err::DeviceIo, "Файл изменился во время чтения."); }
+
 void RaiseSystemError(int errnoValue) {
     std::int32_t number = err::DeviceIo;
     switch (errnoValue) {

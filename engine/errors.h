@@ -59,6 +59,9 @@ std::string CauseSuffix(const EngineError& error);
 // The overflow error, raised when an integer leaves its range.
 [[noreturn]] void RaiseOverflow();
 
+// Error 57 for a file that changed while it was read: it is not replaced.
+[[noreturn]] void RaiseChangedWhileRead();
+
 // Turns a failed system call's errno into the error the user sees, keeping errno and its text.
 [[noreturn]] void RaiseSystemError(int errnoValue);
 

@@ -11,10 +11,6 @@ namespace tidelin {
 
 namespace {
 
-[[noreturn]] void RaiseChangedWhileRead() {
-    throw EngineError(err::DeviceIo, "Файл изменился во время чтения.");
-}
-
 // A source from this size on is read ahead on a second thread, with this many blocks in flight.
 constexpr std::int64_t ReadAheadFrom = std::int64_t{2} << 20;
 constexpr std::size_t ReadAheadSlots = 4;

@@ -220,7 +220,7 @@ void CheckUnchangedBeforePublish(const std::string& target, const PathInfo& read
         }
     }
     if (!unchanged) {
-        throw EngineError(err::DeviceIo, "Файл изменился во время чтения.");
+        RaiseChangedWhileRead();
     }
 }
 

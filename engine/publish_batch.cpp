@@ -5,12 +5,6 @@
 
 namespace tidelin {
 
-namespace {
-
-std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
-
-}  // namespace
-
 void PublishBatch::Add(const std::string& path, const fs::PathInfo& read, fs::File copy) {
     bytes_ += read.size;
     pending_.push_back(Pending{path, read, std::move(copy), std::nullopt});
@@ -64,7 +58,7 @@ void PublishBatch::Publish(const FailureReport& failed) {
             if (file.failure) {
                 continue;
             }
-            const std::string folder = FolderOf(file.path);
+            const std::string folder = fs::FolderOf(file.path);
             if (std::find(folders.begin(), folders.end(), folder) != folders.end()) {
                 continue;
             }
@@ -74,7 +68,7 @@ void PublishBatch::Publish(const FailureReport& failed) {
             } catch (const EngineError& error) {
                 // As without a batch: each file replaced in that folder reports the failure.
                 for (Pending& other : batch) {
-                    if (!other.failure && FolderOf(other.path) == folder) {
+                    if (!other.failure && fs::FolderOf(other.path) == folder) {
                         other.failure = error;
                     }
                 }
