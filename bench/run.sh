@@ -124,6 +124,9 @@ peak() {
 
 size=$((256 * 1024 * 1024))
 threads=$(nproc)
+# Every figure is quoted with the processor it was measured on: a system call's cost, for one,
+# differs manyfold between processors.
+echo "processor: $(awk -F': *' '/^model name/ { print $2; exit }' /proc/cpuinfo), $(nproc) cores; Linux $(uname -r)"
 echo "threads: $threads (Tidelin's walks run with TIDELIN_THREADS=$threads and =1; the parallel peer with xargs -P$threads)"
 for place in "${places[@]}"; do
     mkdir -p "$place/tmp"
