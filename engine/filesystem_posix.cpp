@@ -52,7 +52,8 @@ bool EntryExists(const std::string& path) {
     if (::lstat(path.c_str(), &st) == 0) {
         return true;
     }
-    if (errno == ENOENT) {
+    // ENOTDIR: a parent on the way is a file, so nothing can stand there (as on Windows).
+    if (errno == ENOENT || errno == ENOTDIR) {
         return false;
     }
     RaiseSystemError(errno);

@@ -17,6 +17,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #endif
 
@@ -158,12 +161,13 @@ TEST_F(Form1Test, EveryFileCommandStartsOnAllFilesAndTheMissingFileLoopKeepsTheC
     const std::string file = File("a.txt", "a\r\n");
     const std::string missing = Path("missing.txt");
     const std::string folder = Path("folder");
+    const std::string belowFile = file + fs::PathSeparator + "inside.txt";  // a file on the way
     MakeFolder(folder);
-    view.files = {missing, folder, file};
-    view.filterChoices = {1, 1, 1};
+    view.files = {missing, folder, belowFile, file};
+    view.filterChoices = {1, 1, 1, 1};
     view.answers = {Answer::No};
     form->Click(Command::FileWinToUnix);
-    ASSERT_EQ(view.fileDialogs.size(), 3u);
+    ASSERT_EQ(view.fileDialogs.size(), 4u);
     const std::vector<app::FileFilter>& filters = view.fileDialogs[0].filters;
     ASSERT_EQ(filters.size(), 2u);
     EXPECT_EQ(filters[0].display, "Все файлы (*.*)");
@@ -172,12 +176,13 @@ TEST_F(Form1Test, EveryFileCommandStartsOnAllFilesAndTheMissingFileLoopKeepsTheC
     EXPECT_EQ(filters[1].pattern, "*.cgi;*.pl;*.pm;*.php;*.php3;*.php4;*.inc;*.phtml");
     EXPECT_EQ(view.fileDialogs[0].filterIndex, 0);
     EXPECT_EQ(view.fileDialogs[1].filterIndex, 1);
-    EXPECT_EQ(view.fileDialogs[2].filterIndex, 1);
+    EXPECT_EQ(view.fileDialogs[3].filterIndex, 1);
     EXPECT_EQ(view.fileDialogs[0].folder, std::filesystem::current_path().string());
     const std::vector<std::string> texts = view.TakeTexts();
-    ASSERT_EQ(texts.size(), 3u);
+    ASSERT_EQ(texts.size(), 4u);
     EXPECT_EQ(texts[0], "Не удаётся найти файл " + missing);
     EXPECT_EQ(texts[1], "Не удаётся найти файл " + folder) << "a folder is no file";
+    EXPECT_EQ(texts[2], "Не удаётся найти файл " + belowFile);
     EXPECT_EQ(form->DlgFilename(), file);
 
     view.files = {std::string()};
@@ -188,9 +193,15 @@ TEST_F(Form1Test, EveryFileCommandStartsOnAllFilesAndTheMissingFileLoopKeepsTheC
 
 #ifndef _WIN32
 TEST_F(Form1Test, ALookupThatFailsIsReportedAsTheCommandsFailure) {
-    const std::string file = File("a.txt", "a\r\n");
-    view.files = {file + fs::PathSeparator + "inside.txt"};  // a file on the way
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root looks into every folder";
+    }
+    const std::string closed = Path("closed");
+    MakeFolder(closed);
+    ASSERT_EQ(::chmod(closed.c_str(), 0), 0);
+    view.files = {closed + "/inside.txt"};  // a folder on the way that may not be looked into
     form->Click(Command::FileWinToUnix);
+    ::chmod(closed.c_str(), 0755);
     ASSERT_EQ(view.shown.size(), 1u);
     EXPECT_EQ(view.shown[0].text.rfind("Error ", 0), 0u) << view.shown[0].text;
     EXPECT_EQ(view.shown[0].icon, Icon::Critical);
@@ -290,6 +301,7 @@ TEST_F(Form1Test, FolderChoices) {
     } cases[] = {
         {"a folder whose parent vanished returns silently", Path("gone") + fs::PathSeparator + "sub", false},
         {"a folder that vanished returns silently", Path("vanished"), false},
+        {"a folder below a file returns silently", At("tree/a.txt") + fs::PathSeparator + "sub", false},
         {"the root is never walked and says so", std::string(1, fs::PathSeparator), true},
     };
     for (const auto& c : cases) {
@@ -297,6 +309,7 @@ TEST_F(Form1Test, FolderChoices) {
         const std::vector<std::string> texts = view.TakeTexts();
         EXPECT_EQ(texts.size(), c.walked ? 2u : 1u) << c.name;
         EXPECT_EQ(!texts.empty() && texts.back() == Completed, c.walked) << c.name;
+        EXPECT_TRUE(!texts.empty() && texts.front().rfind("Внимание!", 0) == 0) << c.name << ": no confirmation";
     }
     EXPECT_EQ(view.entries, std::vector<std::string>{std::string("!_  Корневая папка не конвертируется: ") +
                                                      fs::PathSeparator});
