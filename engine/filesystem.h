@@ -73,6 +73,11 @@ bool EntryExists(const std::string& path);
 // empty when it leads nowhere or cannot be resolved.
 std::string FinalPath(const std::string& path);
 
+// Whether `path` is the root of the file system, however it is spelled ("..", ".", doubled
+// separators, links, junctions): on Linux the folder with the device and inode of "/", on
+// Windows a drive's or a share's root. False when `path` leads nowhere.
+bool IsFileSystemRoot(const std::string& path);
+
 // One open file descriptor; closed when the object goes away.
 class File {
 public:

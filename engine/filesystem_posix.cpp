@@ -65,6 +65,14 @@ std::string FinalPath(const std::string& path) {
     return resolved ? std::string(resolved.get()) : std::string();
 }
 
+bool IsFileSystemRoot(const std::string& path) {
+    // The folder itself, every link on the way followed, against the root this process sees.
+    struct stat at {};
+    struct stat root {};
+    return ::stat(path.c_str(), &at) == 0 && ::stat("/", &root) == 0 && at.st_dev == root.st_dev &&
+           at.st_ino == root.st_ino;
+}
+
 File File::OpenForReading(const std::string& path) {
     // Looking first keeps devices and FIFOs from being opened at all; the check on the
     // opened descriptor below closes the gap between the look and the open.

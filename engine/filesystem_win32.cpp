@@ -95,6 +95,27 @@ std::string FinalPath(const std::string& path) {
     return utf16::Narrow(final);
 }
 
+bool IsFileSystemRoot(const std::string& path) {
+    // Where the path leads, with "." and "..", links and junctions resolved by the system.
+    std::string final = FinalPath(path);
+    if (final.empty()) {
+        return false;
+    }
+    std::replace(final.begin(), final.end(), '/', '\\');
+    while (final.size() > 1 && final.back() == '\\') {
+        final.pop_back();
+    }
+    // A drive's root ("C:"), or a share's ("\\server\share": one separator after the server).
+    if (final.size() == 2 && final[1] == ':') {
+        return true;
+    }
+    if (final.rfind("\\\\", 0) != 0) {
+        return false;
+    }
+    const std::size_t share = final.find('\\', 2);
+    return share != std::string::npos && final.find('\\', share + 1) == std::string::npos;
+}
+
 File File::OpenForReading(const std::string& path) {
     const PathInfo before = QueryPath(path);
     shared::RequireRegular(before);

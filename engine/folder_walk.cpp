@@ -69,22 +69,26 @@ void FinishInWalk(Engine& engine, WalkPool::File& file, Direction direction) {
     engine.Host().FileDone();
 }
 
-// "/" (any number of them), or on Windows a drive root such as "E:" or "E:\\".
+}  // namespace
+
 bool IsRootFolder(const std::string& folder) {
     if (folder.empty()) {
         return false;
     }
-    if (folder.find_first_not_of(fs::PathSeparator) == std::string::npos) {
+    // Spelled as one ("/", "//", on Windows "E:" or "E:\\"), whether or not it exists.
+    std::string rest = folder;
+    if (rest.find_first_not_of(fs::PathSeparator) == std::string::npos) {
         return true;
     }
-    std::string rest = folder;
     if (rest.back() == fs::PathSeparator) {
         rest.pop_back();
     }
-    return fs::PathSeparator == '\\' && rest.size() == 2 && rest[1] == ':';
+    if (fs::PathSeparator == '\\' && rest.size() == 2 && rest[1] == ':') {
+        return true;
+    }
+    // Or spelled otherwise: "/tmp/..", "/.", a link to it.
+    return fs::IsFileSystemRoot(folder);
 }
-
-}  // namespace
 
 std::string NormaliseWalkFolder(const std::string& folder) {
     if (folder.empty()) {
@@ -102,12 +106,13 @@ std::string NormaliseWalkFolder(const std::string& folder) {
 }
 
 void ConvertFolderTree(Engine& engine, const std::string& folder, Direction direction) {
+    if (IsRootFolder(folder)) {
+        // A root is never walked; saying so keeps the finish from looking clean.
+        engine.Log().Append(RootFolderEntryPrefix + folder);
+        return;
+    }
     const std::string root = NormaliseWalkFolder(folder);
     if (root.empty()) {
-        // A root is never walked; saying so keeps the finish from looking clean.
-        if (IsRootFolder(folder)) {
-            engine.Log().Append(RootFolderEntryPrefix + folder);
-        }
         return;
     }
     try {

@@ -23,6 +23,11 @@ inline constexpr char RootFolderEntryPrefix[] = "!_  Корневая папка
 // A root folder (on Windows a drive root) is never walked: it gets one entry.
 void ConvertFolderTree(Engine& engine, const std::string& folder, Direction direction);
 
+// Whether `folder` is the root of the file system (on Windows a drive's or a share's root),
+// however it is spelled: "/", "//", "/tmp/..", "/.", a link to "/". Such a folder is never
+// walked.
+bool IsRootFolder(const std::string& folder);
+
 // The chosen folder as the walk uses it: exactly as chosen (a name may end in a blank), with
 // one trailing separator ("/", on Windows "\") removed. Empty when there is nothing to walk:
 // no path, no separator left, or the root itself (on Windows a drive root).

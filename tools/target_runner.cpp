@@ -67,7 +67,7 @@ std::string TargetRunner::FolderToWalk(const std::string& path) {
         Report(path, error.Description());
         return {};
     }
-    if (NormaliseWalkFolder(folder).empty()) {
+    if (IsRootFolder(folder) || NormaliseWalkFolder(folder).empty()) {
         Report(path, Tr("the root folder is never walked"));
         return {};
     }

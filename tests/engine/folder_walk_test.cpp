@@ -1,15 +1,22 @@
 // The folder walk on real trees.
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include "folder_walk.h"
+#include "threads.h"
 #include "test_support.h"
 #include "tool_runner.h"
 
@@ -101,12 +108,157 @@ TEST_F(FolderWalkTest, NothingIsWalkedForPathsThatAreNotFolders) {
     EXPECT_TRUE(log.Entries().empty());
 }
 
-TEST_F(FolderWalkTest, TheRootIsNeverWalkedAndSaysSo) {
-    for (const std::string& root : {std::string("/"), std::string("//")}) {
-        log.Clear();
-        ConvertFolderTree(*engine, root, Direction::WinToUnix);
-        EXPECT_EQ(log.Entries(), std::vector<std::string>{RootFolderEntryPrefix + root});
+TEST(IsRootFolderTest, TheRootHoweverSpelled) {
+    // Only looked at, never walked.
+    const std::string here = std::filesystem::current_path().string();
+    std::string up = here;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(std::count(here.begin(), here.end(), '/')); ++i) {
+        up += "/..";
     }
+    const struct {
+        std::string folder;
+        bool root;
+    } cases[] = {
+        {"/", true},         {"//", true},        {"/.", true},           {"/tmp/..", true},
+        {"/tmp/../.", true}, {"/tmp/../", true},  {up, true},             {up + "/.", true},
+        {"/tmp", false},     {here, false},       {"", false},            {"/no such folder/..", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsRootFolder(c.folder), c.root) << "'" << c.folder << "'";
+    }
+}
+
+// Runs `body` in a child process whose root folder is `jail` (a user namespace of its own gives
+// a user without privileges the right to change it) and returns what the child wrote to the
+// descriptor it got; `status` is the child's exit status, 77 where the system offers no such
+// root.
+std::string RunInPrivateRoot(const std::string& jail, const std::function<void(int out)>& body, int& status) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) {
+        status = -1;
+        return {};
+    }
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        const auto write = [](const char* path, const std::string& text) {
+            const int fd = ::open(path, O_WRONLY);
+            const bool written = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+            ::close(fd);
+            return written;
+        };
+        if (uid != 0 && (::unshare(CLONE_NEWUSER) != 0 || !write("/proc/self/setgroups", "deny") ||
+                         !write("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
+                         !write("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))) {
+            ::_exit(77);
+        }
+        if (::chroot(jail.c_str()) != 0 || ::chdir("/") != 0) {
+            ::_exit(77);
+        }
+        body(pipeFds[1]);
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string out;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(pipeFds[0]);
+    int raw = 0;
+    ::waitpid(child, &raw, 0);
+    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return out;
+}
+
+// Copies `program` and the libraries it loads to the same places below `jail`, so that it runs
+// with `jail` as its root.
+[[maybe_unused]] void CopyProgramInto(const std::string& jail, const std::string& program) {
+    std::vector<std::string> files = {program};
+    FILE* ldd = ::popen(("ldd '" + program + "'").c_str(), "r");
+    ASSERT_NE(ldd, nullptr);
+    char line[4096];
+    while (std::fgets(line, sizeof line, ldd) != nullptr) {
+        std::string text = line;
+        const std::size_t slash = text.find('/');
+        if (slash != std::string::npos) {
+            files.push_back(text.substr(slash, text.find(' ', slash) - slash));
+        }
+    }
+    ::pclose(ldd);
+    for (const std::string& file : files) {
+        std::filesystem::create_directories(jail + std::filesystem::path(file).parent_path().string());
+        std::filesystem::copy_file(file, jail + file);
+    }
+}
+
+// A folder that is the root, however spelled, is never walked: tried with the root of a
+// private root folder, where a walk that went ahead could harm nothing outside it.
+TEST_F(FolderWalkTest, TheRootIsNeverWalkedHoweverSpelled) {
+    const std::string jail = Path("jail");
+    std::filesystem::create_directories(jail + "/tmp/sub");
+    std::filesystem::create_directories(jail + "/etc");
+    WriteFile(jail + "/a.txt", "a\r\n");
+    WriteFile(jail + "/etc/b.conf", "b\r\n");
+    ASSERT_EQ(::symlink("/", (jail + "/tmp/to-root").c_str()), 0);
+#if !defined(__SANITIZE_ADDRESS__)  // its runtime needs /proc, which the private root lacks
+    CopyProgramInto(jail, TIDELIN_CONVERT_TOOL);
+    const bool withTool = true;
+#else
+    const bool withTool = false;
+#endif
+    // Each spelling, and the path the tool names it by (a relative path made absolute, the
+    // separators and the trailing "." it drops).
+    const std::vector<std::pair<std::string, std::string>> spellings = {
+        {"/", "/"},             {"//", "/"},           {"/.", "/"},
+        {"/tmp/..", "/tmp/.."}, {"/etc/..", "/etc/.."}, {"/tmp/../.", "/tmp/.."},
+        {"/tmp/sub/../..", "/tmp/sub/../.."}, {"/tmp/to-root", "/tmp/to-root"}};
+    int status = 0;
+    const std::string out = RunInPrivateRoot(
+        jail,
+        [&](int fd) {
+            std::string report;
+            for (const auto& [spelling, named] : spellings) {
+                log.Clear();
+                ConvertFolderTree(*engine, spelling, Direction::WinToUnix);
+                for (const std::string& entry : log.Entries()) {
+                    report += entry + "\n";
+                }
+                if (withTool) {
+                    const pid_t tool = ::fork();
+                    if (tool == 0) {
+                        const int sink = ::open("/tool.err", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+                        ::dup2(sink, 1);
+                        ::dup2(sink, 2);
+                        ::execl(TIDELIN_CONVERT_TOOL, "tidelin-convert", "--win-to-unix", "--folder",
+                                spelling.c_str(), static_cast<char*>(nullptr));
+                        ::_exit(127);
+                    }
+                    int raw = 0;
+                    ::waitpid(tool, &raw, 0);
+                    report += "status " + std::to_string(WEXITSTATUS(raw)) + ": " + ReadFile("/tool.err");
+                    ::unlink("/tool.err");
+                }
+            }
+            (void)!::write(fd, report.data(), report.size());
+        },
+        status);
+    if (status == 77) {
+        GTEST_SKIP() << "no private root folder can be had here";
+    }
+    ASSERT_EQ(status, 0);
+    std::string expected;
+    for (const auto& [spelling, named] : spellings) {
+        expected += RootFolderEntryPrefix + spelling + "\n";
+        if (withTool) {
+            expected += "status 1: tidelin-convert: " + named + ": the root folder is never walked\n";
+        }
+    }
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(ReadFile(jail + "/a.txt"), "a\r\n");
+    EXPECT_EQ(ReadFile(jail + "/etc/b.conf"), "b\r\n");
 }
 
 TEST_F(FolderWalkTest, EachDirectionConvertsItsWay) {

@@ -32,6 +32,28 @@ TEST(Win32NormaliseWalkFolderTest, Cases) {
     }
 }
 
+TEST(Win32IsRootFolderTest, DriveRootsHoweverSpelled) {
+    // Only looked at, never walked.
+    const std::string temp = fs::TemporaryFolder();
+    std::string up = temp;
+    for (const char c : temp) {
+        if (c == '\\') {
+            up += "\\..";
+        }
+    }
+    const struct {
+        std::string folder;
+        bool root;
+    } cases[] = {
+        {"C:\\", true},      {"C:", true},     {"C:\\.", true},        {"C:/", true},
+        {"C:\\windows\\..", true}, {up, true}, {up + "\\.", true},
+        {temp, false},       {"C:\\windows", false}, {"", false},       {"C:\\no such folder\\..\\x", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsRootFolder(c.folder), c.root) << "'" << c.folder << "'";
+    }
+}
+
 class Win32WalkTest : public EngineTest {
 protected:
     void SetUp() override {
