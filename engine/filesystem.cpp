@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "errors.h"
@@ -63,6 +66,46 @@ void RemoveStaleNamed(const std::string& folder,
 std::function<void(const std::string&)>& BeforePublishHook() {
     static std::function<void(const std::string&)> hook;
     return hook;
+}
+
+// The states this process's own renames left files with other names in, per file (device and
+// inode), in the order the renames happened. A walk's threads publish at once.
+class OwnRenames {
+public:
+    void Record(const PathInfo& before, const PathInfo& after) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const Key key{after.device, after.inode};
+        if (after.links == 0) {
+            renames_.erase(key);  // no name is left to replace
+        } else {
+            renames_[key].push_back({before, after});
+        }
+    }
+    // Whether the renames recorded, and nothing else, lead from `read` to `now`.
+    bool Lead(const PathInfo& read, const PathInfo& now) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = renames_.find(Key{read.device, read.inode});
+        if (found == renames_.end()) {
+            return false;
+        }
+        PathInfo state = read;
+        for (const auto& [before, after] : found->second) {
+            if (SameFileState(state, before)) {
+                state = after;
+            }
+        }
+        return SameFileState(state, now);
+    }
+
+private:
+    using Key = std::pair<std::uint64_t, std::uint64_t>;
+    std::mutex mutex_;
+    std::map<Key, std::vector<std::pair<PathInfo, PathInfo>>> renames_;
+};
+
+OwnRenames& TheOwnRenames() {
+    static OwnRenames renames;
+    return renames;
 }
 
 }  // namespace
@@ -214,13 +257,15 @@ bool IsOwnLeftOver(const PathInfo& info, bool ownedByUser, bool anyMode) {
            (anyMode || (info.mode & 07777) == 0600);
 }
 
-void CheckUnchangedBeforePublish(const std::string& target, const PathInfo& read) {
+PathInfo CheckUnchangedBeforePublish(const std::string& target, const PathInfo& read) {
     if (BeforePublishHook()) {
         BeforePublishHook()(target);
     }
+    PathInfo now;
     bool unchanged = false;
     try {
-        unchanged = SameFileState(QueryPath(target), read);
+        now = QueryPath(target);
+        unchanged = SameFileState(now, read) || TheOwnRenames().Lead(read, now);
     } catch (const EngineError& error) {
         if (error.Number() != err::FileNotFound) {
             throw;
@@ -229,7 +274,10 @@ void CheckUnchangedBeforePublish(const std::string& target, const PathInfo& read
     if (!unchanged) {
         RaiseChangedWhileRead();
     }
+    return now;
 }
+
+void RecordOwnRename(const PathInfo& before, const PathInfo& after) { TheOwnRenames().Record(before, after); }
 
 void SortByName(std::vector<FolderEntry>& entries) {
     std::sort(entries.begin(), entries.end(),

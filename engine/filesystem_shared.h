@@ -27,8 +27,18 @@ std::string NewCopyPathBeside(const std::string& target);
 bool IsOwnLeftOver(const PathInfo& info, bool ownedByUser, bool anyMode);
 
 // Runs the hook SetBeforePublishHook installed, then raises error 57 unless `target` still
-// shows the state `read`.
-void CheckUnchangedBeforePublish(const std::string& target, const PathInfo& read);
+// shows the state `read`, or the state that this process's own renames over other names of
+// the same file led it to (RecordOwnRename). Returns the state it found.
+PathInfo CheckUnchangedBeforePublish(const std::string& target, const PathInfo& read);
+
+// A file with several names (hard links) keeps its other names when one of them is replaced,
+// and at those names it then shows one link fewer and a new change time. Each replacement
+// over such a file records the file's state just before (`before`, as the check before the
+// rename found it) and after it, so that a later replacement of another name of the same file,
+// read before or after, tells this program's own renames from another program's edit: only a
+// state that the recorded renames alone lead to counts as unchanged. A file left without
+// names is forgotten.
+void RecordOwnRename(const PathInfo& before, const PathInfo& after);
 
 // Sorts a folder's listing in byte order of the names.
 void SortByName(std::vector<FolderEntry>& entries);

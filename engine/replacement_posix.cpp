@@ -147,13 +147,26 @@ void KeepAttributes(File& copy, File& source, const PathInfo& keep) {
 
 void PublishOver(File& copy, const std::string& copyName, const std::string& target,
                  const PathInfo& read) {
-    shared::CheckUnchangedBeforePublish(target, read);
+    // A file with other names stays at them: a look that outlasts this name tells its state
+    // after the rename (O_PATH: no access to its content, and nothing that could block).
+    File replaced;
+    if (read.links > 1) {
+        replaced = File(::open(target.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    }
+    const PathInfo before = shared::CheckUnchangedBeforePublish(target, read);
     // From here to the rename only two system calls: the remaining window for a change.
     const std::string name = copyName.empty() ? LinkBeside(copy, target) : copyName;
     if (::rename(name.c_str(), target.c_str()) != 0) {
         const int error = errno;
         ::unlink(name.c_str());
         RaiseSystemError(error);
+    }
+    if (replaced.IsOpen()) {
+        try {
+            shared::RecordOwnRename(before, replaced.Info());
+        } catch (const EngineError&) {
+            // Unrecorded, the other names are refused with error 57 as if edited: nothing lost.
+        }
     }
 }
 

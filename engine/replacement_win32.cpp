@@ -107,12 +107,30 @@ void KeepAttributes(File& copy, File& source, const PathInfo&) {
 
 void PublishOver(File& copy, const std::string&, const std::string& target,
                  const PathInfo& read) {
-    shared::CheckUnchangedBeforePublish(target, read);
+    const PathInfo before = shared::CheckUnchangedBeforePublish(target, read);
     const HANDLE file = HandleOf(copy.Descriptor());
     const DWORD error = win32::RenameTo(file, win32::FullPath(target), true);
     if (error != ERROR_SUCCESS) {
         win32::DeleteOpenFile(file);
         win32::RaiseWin32Error(error);
+    }
+    // A file with other names stays at them: it is found again by its file number (on the
+    // volume of the copy, which now holds its name) to tell its state after the rename.
+    if (read.links > 1) {
+        FILE_ID_DESCRIPTOR id{};
+        id.dwSize = sizeof id;
+        id.Type = FileIdType;
+        id.FileId.QuadPart = static_cast<LONGLONG>(read.inode);
+        const Handle replaced(::OpenFileById(file, &id, FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
+        if (replaced.IsValid()) {
+            try {
+                shared::RecordOwnRename(before, win32::InfoOf(replaced.Get()));
+            } catch (const EngineError&) {
+                // Unrecorded, the other names are refused with error 57 as if edited.
+            }
+        }
     }
 }
 

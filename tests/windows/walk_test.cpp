@@ -112,6 +112,44 @@ TEST_F(Win32WalkTest, LinksInTheTreeAreNeverWalkedInto) {
     EXPECT_EQ(ReadFile(outside + "\\o.txt"), "o\r\n");
 }
 
+// Every name of a hard-linked file in the tree is converted and becomes a file of its own; the
+// walk's rename of one name is not taken for an edit of the others, while another program's
+// edit of the file meanwhile still is, at every name it reaches.
+TEST_F(Win32WalkTest, EveryNameOfAHardLinkedFileIsConverted) {
+    const std::string changed = "!_ Ошибка 57 Файл изменился во время чтения. - ";
+    for (const bool edited : {false, true}) {
+        SCOPED_TRACE(edited ? "edited meanwhile" : "not edited");
+        log.Clear();
+        const std::string dir = Path(edited ? "tree\\edited" : "tree\\plain");
+        const std::string x = Make(std::string(edited ? "edited" : "plain") + "\\x.txt", "x\r\n", FILE_ATTRIBUTE_NORMAL);
+        const std::string y = dir + "\\y.txt";
+        const std::string z = dir + "\\s\\z.txt";
+        ASSERT_TRUE(::CreateDirectoryW(Win32Path(dir + "\\s").c_str(), nullptr));
+        if (!::CreateHardLinkW(Win32Path(y).c_str(), Win32Path(x).c_str(), nullptr) ||
+            !::CreateHardLinkW(Win32Path(z).c_str(), Win32Path(x).c_str(), nullptr)) {
+            GTEST_SKIP() << "hard links cannot be made here";
+        }
+        const BeforePublish edit([&](const std::string& target) {
+            if (edited && target == y) {
+                WriteFile(y, "x\r\nmore\r\n");  // in place: y.txt and s\\z.txt see it
+            }
+        });
+        ConvertFolderTree(*engine, dir, Direction::WinToUnix);
+        EXPECT_EQ(ReadFile(x), "x\n");
+        if (edited) {
+            // y.txt keeps the edit; s\z.txt, read after it (the walk publishes each file before
+            // it reads the next), converts the edited content.
+            EXPECT_EQ(log.Entries(), std::vector<std::string>{changed + y});
+            EXPECT_EQ(ReadFile(y), "x\r\nmore\r\n");
+            EXPECT_EQ(ReadFile(z), "x\nmore\n");
+        } else {
+            EXPECT_EQ(log.Entries(), std::vector<std::string>{});
+            EXPECT_EQ(ReadFile(y), "x\n");
+            EXPECT_EQ(ReadFile(z), "x\n");
+        }
+    }
+}
+
 // Only a marked copy that no running conversion holds open is removed, by a walk or by a
 // single-file run in its folder; a file merely named like a copy is converted like any other.
 TEST_F(Win32WalkTest, OnlyAbandonedMarkedCopiesAreRemoved) {
