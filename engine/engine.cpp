@@ -52,11 +52,17 @@ void Engine::RemoveOwnWorkFile() noexcept {
     }
 }
 
-void Engine::StartBatching(PublishBatch::FailureReport failed) { batchFailed_ = std::move(failed); }
+void Engine::StartBatching(PublishBatch::FailureReport failed) {
+    batchFailed_ = std::move(failed);
+    lastReplaced_.clear();
+}
 
 void Engine::PublishWaiting() {
     if (!batch_.Empty()) {
-        batch_.Publish(batchFailed_);
+        std::string last = batch_.Publish(batchFailed_);
+        if (!last.empty()) {
+            lastReplaced_ = std::move(last);
+        }
     }
 }
 
@@ -195,6 +201,7 @@ void Engine::PutInPlace(const std::string& path, const fs::PathInfo& read) {
         }
     }
     files_.CloseAll();
+    lastReplaced_ = path;
     fs::SyncFolderOf(path);
 }
 

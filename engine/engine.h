@@ -68,6 +68,11 @@ public:
     void PublishWaiting();
     void FinishBatching();
     void StopBatching() noexcept;
+    // A walk being stopped drops the copies waiting in the batch, all but that of `path` (the
+    // file in hand when the stop came); their sources keep their old content.
+    void DropWaitingBut(const std::string& path) noexcept { batch_.KeepOnly(path); }
+    // The file a rename last put new content in, since StartBatching (empty when none).
+    const std::string& LastReplaced() const { return lastReplaced_; }
     // A walk's batch holds at most this many copies (each an open file), fewer than MaxFiles
     // where the process may open few files.
     void LimitBatch(std::size_t files) { batch_.SetMaxFiles(files); }
@@ -105,6 +110,7 @@ private:
     fs::PathInfo ownWorkFile_;
     PublishBatch batch_;
     PublishBatch::FailureReport batchFailed_;  // empty while no walk batches
+    std::string lastReplaced_;
     FileConverter converter_;
     std::unique_ptr<PageRelease> pageRelease_;  // none where there is one thread
 };

@@ -86,6 +86,9 @@ bool FileConverter::CopyConverted(fs::File& source, fs::File& work, const fs::Pa
     std::optional<ReadAhead> ahead;
     if (readAhead_ && size >= ReadAheadFrom) {
         ahead.emplace(source, size, static_cast<std::size_t>(ReadBlock), ReadAheadSlots);
+        if (!ahead->Started()) {
+            ahead.reset();
+        }
     }
     // The source is read a block of whole chunks at a time; each chunk is then converted,
     // tested and yielded for on its own, as if it had been read alone.

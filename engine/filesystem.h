@@ -216,6 +216,16 @@ std::vector<FolderEntry> ListFolder(const std::string& path);
 // the folder GetTempPathW names).
 std::string TemporaryFolder();
 
+// Ctrl-C, SIGTERM and SIGHUP (on Windows the console's Ctrl-C and Ctrl-Break) ask a program
+// without a window to stop. From this call on, the first one is only recorded, for the work
+// in hand to end cleanly (StopSignalStatus tells it), unless `atOnce`: then it ends the process
+// at once, as a second one always does, with its exit status. A signal the process was started
+// ignoring (nohup) stays ignored.
+void CatchStopSignals(bool atOnce);
+// 0 while no stop signal came; otherwise the exit status it asks for: 128 and the signal's
+// number (130 for Ctrl-C, 143 for SIGTERM, 129 for SIGHUP; on Windows always 130).
+int StopSignalStatus();
+
 // Keeps a second copy of the program (per user and temporary folder) from running at the
 // same time. The lock dies with the process, so a crashed instance leaves nothing locked;
 // its file is removed when the lock is released.

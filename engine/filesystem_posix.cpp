@@ -9,8 +9,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -266,6 +268,40 @@ std::string TemporaryFolder() {
         folder.pop_back();
     }
     return folder;
+}
+
+namespace {
+
+std::atomic<int> stopSignal{0};  // the first stop signal's number
+std::atomic<bool> stopAtOnce{false};
+
+// Runs as a signal handler: only lock-free atomics and _exit.
+void OnStopSignal(int number) {
+    int first = 0;
+    if (stopAtOnce.load() || !stopSignal.compare_exchange_strong(first, number)) {
+        ::_exit(128 + (first != 0 ? first : number));
+    }
+}
+
+}  // namespace
+
+void CatchStopSignals(bool atOnce) {
+    stopAtOnce = atOnce;
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;  // a read or write under way goes on
+    for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction before {};
+        if (::sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+            ::sigaction(number, &action, nullptr);
+        }
+    }
+}
+
+int StopSignalStatus() {
+    const int number = stopSignal.load();
+    return number == 0 ? 0 : 128 + number;
 }
 
 void SetUnnamedFilesOffered(bool offered) { unnamedFilesOffered = offered; }

@@ -7,6 +7,7 @@
 #include <io.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -318,6 +319,31 @@ std::string TemporaryFolder() {
     }
     return utf16::Narrow(folder);
 }
+
+namespace {
+
+std::atomic<bool> stopped{false};
+std::atomic<bool> stopAtOnce{false};
+
+// Runs on a thread the system starts for the console's event.
+BOOL WINAPI OnConsoleStop(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+        return FALSE;
+    }
+    if (stopAtOnce.load() || stopped.exchange(true)) {
+        ::ExitProcess(130);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+void CatchStopSignals(bool atOnce) {
+    stopAtOnce = atOnce;
+    ::SetConsoleCtrlHandler(OnConsoleStop, TRUE);
+}
+
+int StopSignalStatus() { return stopped.load() ? 130 : 0; }
 
 void SetUnnamedFilesOffered(bool) {
     // Windows never offers them.

@@ -131,13 +131,16 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, Direction dire
         std::size_t next = 0;
     };
     std::vector<Frame> stack;
-    bool stopped = false;
     // Up to one file per thread is converted at once, each on a worker of its own; the files
     // come back here in the walk's order. Batches and threads fit the descriptors left.
+    // When the user stops the walk, only the files whose conversion has begun are finished
+    // (the one in hand and those on other threads); every other copy is dropped unseen.
     const WalkPlan plan = PlanWalk(ThreadCount(), FreeDescriptors());
     engine.LimitBatch(plan.batchFiles);
-    WalkPool pool(plan.workers, plan.inFlight, direction, engine.Host(),
-                  [&engine, direction](WalkPool::File& file) { FinishInWalk(engine, file, direction); });
+    WalkPool pool(
+        plan.workers, plan.inFlight, direction, engine.Host(),
+        [&engine, direction](WalkPool::File& file) { FinishInWalk(engine, file, direction); },
+        [&engine](const std::string& inHand) { engine.DropWaitingBut(inHand); });
     std::string last;  // the folder entered last
     const auto enter = [&](std::string path) {
         last = path;
@@ -158,14 +161,8 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, Direction dire
         for (fs::FolderEntry& entry : entries) {
             if (entry.isDirectory) {
                 frame.subfolders.push_back(std::move(entry.name));
-            } else if (engine.Host().StopRequested()) {
-                // The files in hand are finished; no other is touched.
-                pool.DropWaiting();
-                pool.FinishAll();
-                engine.PublishWaiting();
-                engine.Log().Append(StoppedEntryPrefix + frame.path);
-                stopped = true;
-                return;
+            } else if (pool.CheckStop()) {
+                return;  // no other file is touched
             } else {
                 pool.Submit(frame.path, entry.name, !fs::IsCopyName(entry.name));
             }
@@ -183,7 +180,7 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, Direction dire
         ~StopBatching() { engine.StopBatching(); }
     } stopBatching{engine};
     enter(root);
-    while (!stopped && !stack.empty()) {
+    while (!pool.Stopped() && !stack.empty()) {
         Frame& top = stack.back();
         if (top.next == top.subfolders.size()) {
             stack.pop_back();
@@ -193,10 +190,12 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, Direction dire
         enter(std::move(subfolder));
     }
     pool.FinishAll();
-    if (!stopped && pool.Stopped()) {
-        // The stop came while the last files handed out were finished.
+    if (pool.Stopped()) {
+        // The entry names the folder of the last file replaced, where the user finds the walk
+        // ended; without any, the folder it was in.
         engine.PublishWaiting();
-        engine.Log().Append(StoppedEntryPrefix + last);
+        const std::string& replaced = engine.LastReplaced();
+        engine.Log().Append(StoppedEntryPrefix + (replaced.empty() ? last : fs::FolderOf(replaced)));
     }
     engine.FinishBatching();
 }

@@ -1,5 +1,7 @@
 #include "page_release.h"
 
+#include "threads.h"
+
 namespace tidelin {
 
 PageRelease::~PageRelease() {
@@ -15,12 +17,16 @@ PageRelease::~PageRelease() {
 }
 
 void PageRelease::Hand(fs::File file) {
+    if (!thread_.joinable()) {
+        thread_ = StartThread([this] { Run(); });
+        if (!thread_.joinable()) {
+            file.CloseQuietly();  // no thread to be had: closed here, as without one
+            return;
+        }
+    }
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         files_.push_back(std::move(file));
-    }
-    if (!thread_.joinable()) {
-        thread_ = std::thread([this] { Run(); });
     }
     handed_.notify_one();
 }

@@ -10,7 +10,12 @@ void PublishBatch::Add(const std::string& path, const fs::PathInfo& read, fs::Fi
     pending_.push_back(Pending{path, read, std::move(copy), std::nullopt});
 }
 
-void PublishBatch::Publish(const FailureReport& failed) {
+void PublishBatch::KeepOnly(const std::string& path) noexcept {
+    std::erase_if(pending_, [&path](const Pending& file) { return file.path != path; });
+    bytes_ = pending_.empty() ? 0 : pending_.front().read.size;
+}
+
+std::string PublishBatch::Publish(const FailureReport& failed) {
     std::vector<Pending> batch = std::exchange(pending_, {});
     bytes_ = 0;
     // One flush of each file system that holds copies still on their way (a copy lies beside
@@ -75,11 +80,15 @@ void PublishBatch::Publish(const FailureReport& failed) {
             }
         }
     }
+    std::string last;
     for (const Pending& file : batch) {
         if (file.failure) {
             failed(file.path, *file.failure);
+        } else {
+            last = file.path;
         }
     }
+    return last;
 }
 
 }  // namespace tidelin

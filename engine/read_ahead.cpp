@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "threads.h"
+
 namespace tidelin {
 
 ReadAhead::ReadAhead(fs::File& source, std::int64_t size, std::size_t block, std::size_t slots)
@@ -9,10 +11,13 @@ ReadAhead::ReadAhead(fs::File& source, std::int64_t size, std::size_t block, std
     for (Slot& slot : slots_) {
         slot.data.reset(new std::uint8_t[block]);
     }
-    reader_ = std::thread([this] { Run(); });
+    reader_ = StartThread([this] { Run(); });
 }
 
 ReadAhead::~ReadAhead() {
+    if (!Started()) {
+        return;
+    }
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;

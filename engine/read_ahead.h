@@ -21,6 +21,8 @@ public:
     ReadAhead(fs::File& source, std::int64_t size, std::size_t block, std::size_t slots);
     // Stops the reading thread, also in the middle of the file.
     ~ReadAhead();
+    // False when the system started no reading thread: the caller then reads for itself.
+    bool Started() const { return reader_.joinable(); }
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 

@@ -1,7 +1,9 @@
 #include "threads.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <system_error>
 #include <cstring>
 #include <thread>
 
@@ -32,7 +34,28 @@ constexpr std::size_t MaxInFlight = 2 * PublishBatch::MaxFiles;
 // Fewer than this many files in flight per worker, and more threads are not worth it.
 constexpr std::size_t FewestFilesPerWorker = 4;
 
+std::atomic<int> threadsThatStart{-1};
+
 }  // namespace
+
+std::thread StartThread(std::function<void()> work) {
+    int left = threadsThatStart.load();
+    while (left >= 0) {
+        if (left == 0) {
+            return {};
+        }
+        if (threadsThatStart.compare_exchange_weak(left, left - 1)) {
+            break;
+        }
+    }
+    try {
+        return std::thread(std::move(work));
+    } catch (const std::system_error&) {
+        return {};  // EAGAIN: no more processes or threads for this user
+    }
+}
+
+void SetThreadsThatStart(int count) { threadsThatStart = count; }
 
 unsigned ThreadCount() {
 #if defined(_WIN32)

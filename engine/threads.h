@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <thread>
 
 namespace tidelin {
 
@@ -9,6 +11,13 @@ namespace tidelin {
 // the processors this process may run on. Always 1 on Windows, where a walk goes through the
 // named work file.
 unsigned ThreadCount();
+
+// Starts `work` on a thread of its own. A thread the system will not start (a limit on this
+// user's processes or threads reached) is no failure: the result is then not joinable and the
+// caller does the work on its own thread.
+std::thread StartThread(std::function<void()> work);
+// For tests: only `count` more threads start, none after them (a negative count: no limit).
+void SetThreadsThatStart(int count);
 
 // How many more files this process may open now: the soft limit on open descriptors less
 // those open (a large number where the system sets no useful limit).

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "engine.h"
+#include "threads.h"
 
 namespace tidelin {
 
@@ -52,10 +53,21 @@ void WalkPool::Convert(File& file, Converter& converter, EngineHost* yield) {
     files.CloseAll();
 }
 
-WalkPool::WalkPool(unsigned workers, std::size_t inFlight, Direction direction, EngineHost& host, Finish finish)
-    : direction_(direction), host_(host), finish_(std::move(finish)), inFlight_(std::max<std::size_t>(inFlight, 1)) {
+WalkPool::WalkPool(unsigned workers, std::size_t inFlight, Direction direction, EngineHost& host, Finish finish,
+                   Stopping stopping)
+    : direction_(direction),
+      host_(host),
+      finish_(std::move(finish)),
+      stopping_(std::move(stopping)),
+      inFlight_(std::max<std::size_t>(inFlight, 1)) {
+    // The workers the system lets start: with none, every file is converted on the walk's own
+    // thread.
     for (unsigned i = 0; i < workers; ++i) {
-        workers_.emplace_back([this] { Work(); });
+        std::thread worker = StartThread([this] { Work(); });
+        if (!worker.joinable()) {
+            break;
+        }
+        workers_.push_back(std::move(worker));
     }
 }
 
@@ -82,6 +94,7 @@ void WalkPool::Work() {
             }
             file = waiting_.front();
             waiting_.pop_front();
+            file->begun = true;
         }
         Convert(*file, converter, nullptr);
         {
@@ -93,17 +106,21 @@ void WalkPool::Work() {
 }
 
 void WalkPool::Submit(const std::string& folder, const std::string& name, bool toWorker) {
+    if (stopped_) {
+        return;
+    }
     auto file = std::make_unique<File>();
     file->folder = folder;
     file->name = name;
     file->path = fs::JoinPath(folder, name);
     if (workers_.empty()) {
         finish_(*file);  // the one-thread walk, exactly
+        CheckStop(nullptr, file->path);
         return;
     }
     while (FinishOldest(false)) {
     }
-    while (order_.size() >= inFlight_) {
+    while (!stopped_ && order_.size() >= inFlight_) {
         FinishOldest(true);
     }
     if (stopped_) {
@@ -128,55 +145,67 @@ void WalkPool::FinishAll() {
     }
 }
 
-void WalkPool::DropWaiting() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (waiting_.empty()) {
+bool WalkPool::CheckStop() {
+    CheckStop(nullptr, std::string());
+    return stopped_;
+}
+
+void WalkPool::CheckStop(const File* converting, const std::string& finished) {
+    if (stopped_ || !host_.StopRequested()) {
         return;
     }
-    // The threads take files in the order they were handed out, so those not begun are the
-    // last ones handed out.
-    const File* first = waiting_.front();
-    waiting_.clear();
-    order_.erase(std::find_if(order_.begin(), order_.end(), [&](const auto& file) { return file.get() == first; }),
-                 order_.end());
+    stopped_ = true;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        waiting_.clear();
+        // What a worker holds (begun, not done) stays: it is finished as usual.
+        std::erase_if(order_, [converting](const std::unique_ptr<File>& file) {
+            return file.get() != converting && !(file->begun && !file->done);
+        });
+    }
+    stopping_(finished);
 }
 
 bool WalkPool::FinishOldest(bool wait) {
-    if (order_.empty()) {
-        return false;
-    }
-    File& oldest = *order_.front();
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        while (!oldest.done) {
-            if (!wait) {
-                return false;
-            }
-            // Rather than wait, this thread converts the next file no worker has taken yet.
-            if (!waiting_.empty()) {
-                File* file = waiting_.front();
-                waiting_.pop_front();
-                lock.unlock();
-                Convert(*file, own_, &host_);
-                lock.lock();
-                file->done = true;
-                continue;
-            }
-            if (!done_.wait_for(lock, YieldEvery, [&] { return oldest.done; })) {
-                lock.unlock();
-                host_.Yield();
-                lock.lock();
-            }
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        if (order_.empty()) {
+            return false;
+        }
+        if (order_.front()->done) {
+            break;
+        }
+        if (!wait) {
+            return false;
+        }
+        // Rather than wait, this thread converts the next file no worker has taken yet.
+        if (!waiting_.empty()) {
+            File* file = waiting_.front();
+            waiting_.pop_front();
+            file->begun = true;
+            lock.unlock();
+            Convert(*file, own_, &host_);
+            lock.lock();
+            file->done = true;
+            lock.unlock();
+            CheckStop(file, std::string());  // a stop during its conversion still finishes it
+            lock.lock();
+            continue;
+        }
+        const File* oldest = order_.front().get();
+        if (!done_.wait_for(lock, YieldEvery, [oldest] { return oldest->done; })) {
+            lock.unlock();
+            host_.Yield();
+            CheckStop(nullptr, std::string());
+            lock.lock();
         }
     }
     const std::unique_ptr<File> file = std::move(order_.front());
     order_.pop_front();
+    lock.unlock();
     finish_(*file);
     host_.Yield();
-    if (!stopped_ && host_.StopRequested()) {
-        stopped_ = true;
-        DropWaiting();
-    }
+    CheckStop(nullptr, file->path);
     return true;
 }
 

@@ -66,7 +66,8 @@ const char* const HelpText =
     "  1  a target failed, was missing or of the wrong kind, or a folder walk logged an\n"
     "     error entry (\"!_ Ошибка ...\"); with --info: some file would change\n"
     "  2  the command line was wrong\n"
-    "  3  with --info: a target or a file could not be read\n";
+    "  3  with --info: a target or a file could not be read\n"
+    "  130  Ctrl-C stopped it after the files in hand (143: SIGTERM, 129: SIGHUP)\n";
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args, bool inputIsTerminal) {
     CommandLine line;

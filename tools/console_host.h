@@ -1,10 +1,12 @@
-// The engine's host without a window: the skip-binary setting comes from the command line and
-// every message-list entry is printed on standard output as it is logged.
+// The engine's host without a window: the skip-binary setting comes from the command line,
+// every message-list entry is printed on standard output as it is logged, and Ctrl-C, SIGTERM
+// or SIGHUP stop a walk as the window's stop does.
 #pragma once
 
 #include <iostream>
 #include <string>
 
+#include "filesystem.h"
 #include "host.h"
 #include "message_log.h"
 
@@ -16,6 +18,7 @@ class ConsoleHost : public EngineHost, public MessageLogObserver {
 
     bool SkipBinary() override { return skipBinary_; }
     void Yield() override {}
+    bool StopRequested() override { return fs::StopSignalStatus() != 0; }
 
     void EntryAppended(const std::string& entry, const std::string&) override { std::cout << entry << '\n'; }
     void EntriesCleared() override {}

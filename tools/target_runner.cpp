@@ -39,7 +39,9 @@ bool TargetRunner::ConvertFolder(const std::string& path) {
         Report(folder, app::text::ErrorText(error.Number(), error.Description()) + CauseSuffix(error));
         return false;
     }
-    std::cout << app::text::Completed << '\n';
+    if (fs::StopSignalStatus() == 0) {  // a walk stopped by Ctrl-C ends with its stop entry
+        std::cout << app::text::Completed << '\n';
+    }
     for (const std::string& entry : engine_.Log().Entries()) {
         if (entry.rfind(WalkErrorEntryPrefix, 0) == 0) {
             return false;

@@ -1,8 +1,9 @@
 // tidelin-convert: Tidelin's four commands without a window, for scripts and terminals. It runs
 // beside the window and beside other runs of itself. `tidelin-convert --help` and the manual
 // page tell how to use it; the exit status is 0 when every target was converted or skipped as
-// the window skips it, 1 when any target failed, 2 for a wrong command line. It also reports
-// what files hold (--info, info_report.h) and converts standard input (filter.h).
+// the window skips it, 1 when any target failed, 2 for a wrong command line, and 128 and the
+// signal's number when Ctrl-C, SIGTERM or SIGHUP stopped it. It also reports what files hold
+// (--info, info_report.h) and converts standard input (filter.h).
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -14,6 +15,7 @@
 #include "console_host.h"
 #include "engine.h"
 #include "errors.h"
+#include "filesystem.h"
 #include "filter.h"
 #include "info_report.h"
 #include "messages.h"
@@ -44,6 +46,10 @@ int main(int argc, char** argv) {
     }
 
     const Direction direction = line.direction;
+    // Ctrl-C stops a conversion after the files in hand, with every file old or new; the report
+    // and the filter have nothing to finish and end at once.
+    const bool converting = line.action == CommandLine::Action::Convert && !line.ReadsStandardInput();
+    fs::CatchStopSignals(!converting);
     if (line.action == CommandLine::Action::Convert && line.ReadsStandardInput()) {
         return Filter(direction, !line.convertBinary).Run();
     }
@@ -72,11 +78,17 @@ int main(int argc, char** argv) {
     TargetRunner runner(engine, line.direction);
     bool allDone = true;
     for (const Target& target : line.targets) {
+        if (fs::StopSignalStatus() != 0) {
+            break;  // stopped: later targets are not started
+        }
         const std::string path = AbsolutePath(target.path, workingFolder);
         const bool done = target.folder ? runner.ConvertFolder(path) : runner.ConvertFile(path);
         allDone = allDone && done;
     }
     engine.Unload();
     std::cout.flush();
+    if (const int stopped = fs::StopSignalStatus()) {
+        return stopped;
+    }
     return allDone ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -343,6 +344,108 @@ TEST_F(ConvertToolTest, WalkKilledAtAnyMomentLeavesEveryFileOldOrNew) {
     }
     EXPECT_EQ(Run({"--win-to-unix", "--folder", tree}).status, 0);
     EXPECT_EQ(check(true), static_cast<int>(files.size()));
+}
+
+// A user whose process limit is reached gets no thread: the walk, a large file's read-ahead and
+// the release of its pages run on the one thread there is, and everything is converted. The
+// limit does not bind root, so a suite run as root runs this as nobody.
+TEST_F(ConvertToolTest, WalksWhenNoThreadCanStart) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "the process limit does not bind root";
+    }
+    const std::string tree = Path("tree");
+    std::filesystem::create_directories(tree + "/sub");
+    WriteFile(tree + "/large.txt", std::string(3 << 20, 'x') + "\r\n");
+    for (int i = 0; i < 300; ++i) {
+        WriteFile(tree + "/sub/f" + std::to_string(i) + ".txt", "x\r\n");
+    }
+    const ToolResult result = RunConvertTool({"--win-to-unix", "--folder", tree}, Root(), "", "/dev/null",
+                                             // The sanitizers' leak check stops the process
+                                             // on a thread of its own, which cannot start here.
+                                             "ASAN_OPTIONS=detect_leaks=0 TIDELIN_THREADS=4 prlimit --nproc=1");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "Операция завершена.\n");
+    EXPECT_EQ(ReadFile(tree + "/sub/f299.txt"), "x\n");
+    EXPECT_EQ(ReadFile(tree + "/large.txt").size(), (3u << 20) + 1);
+}
+
+// Ctrl-C, SIGTERM and SIGHUP stop a walk as the window's stop does: the files in hand are
+// finished, the stop entry ends the output, later targets are not started, nothing of the
+// program's own is left beside the files and the exit status tells the signal. A second Ctrl-C
+// ends the run at once, every file still old or new.
+TEST_F(ConvertToolTest, AStopSignalStopsTheWalkAfterTheFilesInHand) {
+    const std::string tree = Path("tree");
+    const std::string later = Path("later.txt");
+    std::filesystem::create_directories(tree);
+    // Read-only files first: their entries fill a pipe that the test leaves unread, so the walk
+    // waits at an entry while the signal comes. The files after them would be converted.
+    for (int i = 0; i < 1000; ++i) {
+        WriteFile(tree + "/a" + std::to_string(1000 + i) + ".txt", "x\r\n", 0444);
+    }
+    const struct {
+        std::vector<int> signals;
+        int status;
+    } cases[] = {{{SIGINT}, 130}, {{SIGTERM}, 143}, {{SIGHUP}, 129}, {{SIGINT, SIGINT}, 130}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.signals.size()) + " signal(s) " + std::to_string(c.signals[0]));
+        for (int i = 0; i < 200; ++i) {
+            WriteFile(tree + "/b" + std::to_string(1000 + i) + ".txt", "x\r\n");
+        }
+        WriteFile(later, "x\r\n");
+        int out[2];
+        ASSERT_EQ(::pipe(out), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::dup2(out[1], 1);
+            ::close(out[0]);
+            ::close(out[1]);
+            ::freopen("/dev/null", "w", stderr);
+            ::execl(TIDELIN_CONVERT_TOOL, TIDELIN_CONVERT_TOOL, "--win-to-unix", "--folder", tree.c_str(), "--file",
+                    later.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        // The pipe full, the walk waits to print its next entry.
+        const int capacity = ::fcntl(out[0], F_GETPIPE_SZ);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        int available = 0;
+        while (available < capacity && std::chrono::steady_clock::now() < deadline &&
+               ::waitpid(child, nullptr, WNOHANG) == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            ::ioctl(out[0], FIONREAD, &available);
+        }
+        ASSERT_EQ(available, capacity) << "the walk did not fill the pipe";
+        for (const int number : c.signals) {
+            ::kill(child, number);
+        }
+        std::string output;
+        char buffer[65536];
+        for (ssize_t got; (got = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+            output.append(buffer, static_cast<std::size_t>(got));
+        }
+        ::close(out[0]);
+        int raw = 0;
+        ASSERT_EQ(::waitpid(child, &raw, 0), child);
+        ASSERT_TRUE(WIFEXITED(raw));
+        EXPECT_EQ(WEXITSTATUS(raw), c.status);
+        if (c.signals.size() == 1) {
+            const std::string stopEntry = "!_  Остановлено пользователем: " + tree + "\n";
+            ASSERT_GE(output.size(), stopEntry.size());
+            EXPECT_EQ(output.substr(output.size() - stopEntry.size()), stopEntry);
+            EXPECT_EQ(output.find("Операция завершена."), std::string::npos);
+        }
+        EXPECT_EQ(ReadFile(later), "x\r\n") << "a later target was started";
+        int converted = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(tree)) {
+            const std::string name = entry.path().filename().string();
+            ASSERT_FALSE(fs::IsCopyName(name)) << "a copy was left: " << name;
+            const std::string content = ReadFile(entry.path().string());
+            EXPECT_TRUE(content == "x\r\n" || content == "x\n") << name;
+            converted += content == "x\n";
+        }
+        EXPECT_LT(converted, 200) << "the walk went on to its end";
+    }
 }
 
 }  // namespace

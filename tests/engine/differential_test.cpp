@@ -48,17 +48,6 @@ std::string RandomContent(std::mt19937& random) {
     return text;
 }
 
-// Sets TIDELIN_THREADS while it lives.
-struct Threads {
-    explicit Threads(const char* count) {
-        const char* old = std::getenv("TIDELIN_THREADS");
-        saved = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-        ::setenv("TIDELIN_THREADS", count, 1);
-    }
-    ~Threads() { saved ? ::setenv("TIDELIN_THREADS", saved->c_str(), 1) : ::unsetenv("TIDELIN_THREADS"); }
-    std::optional<std::string> saved;
-};
-
 class DifferentialTest : public TempFolderTest {};
 
 TEST_F(DifferentialTest, WalksOnOneAndOnSeveralThreadsMatchTheModel) {

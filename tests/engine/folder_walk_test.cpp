@@ -303,19 +303,94 @@ TEST_F(FolderWalkTest, AFailureNeitherStopsTheWalkNorLeavesFilesOpen) {
     EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Work));
 }
 
-TEST_F(FolderWalkTest, AStoppedWalkHasReplacedTheFilesBeforeTheStopAndNoOther) {
-    // Stopped after two files: those and the files already in hand on other threads are
-    // finished, each counted as done; no other file is touched.
-    for (int i = 0; i < 100; ++i) {
-        Make("f" + std::to_string(100 + i) + ".txt", "x\r\n");
+TEST_F(FolderWalkTest, AStoppedWalkFinishesOnlyTheFilesInHand) {
+    // The stop comes as the second file is finished: that file and those other threads are
+    // converting right then are replaced. Every other file keeps its old content, the first one
+    // too, whose converted copy still waited to be published; nothing of the program's own is
+    // left beside them.
+    for (const char* threads : {"1", "4"}) {
+        SCOPED_TRACE(std::string(threads) + " threads");
+        log.Clear();
+        host.filesDone = 0;
+        for (int i = 0; i < 100; ++i) {
+            Make("f" + std::to_string(100 + i) + ".txt", "x\r\n");
+        }
+        const Threads set(threads);
+        host.stopAfterFiles = 2;
+        ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
+        host.stopAfterFiles = -1;
+        EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_  Остановлено пользователем: " + tree_});
+        EXPECT_EQ(ReadFile(tree_ + "/f100.txt"), "x\r\n");
+        EXPECT_EQ(ReadFile(tree_ + "/f101.txt"), "x\n");
+        int converted = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(tree_)) {
+            EXPECT_FALSE(fs::IsCopyName(entry.path().filename().string())) << entry.path();
+            converted += ReadFile(entry.path().string()) == "x\n";
+        }
+        EXPECT_LE(converted, std::atoi(threads));
     }
-    host.stopAfterFiles = 2;
-    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
-    EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_  Остановлено пользователем: " + tree_});
-    EXPECT_GE(host.filesDone, 2);
-    EXPECT_LT(host.filesDone, 100);
-    for (int i = 0; i < 100; ++i) {
-        EXPECT_EQ(ReadFile(tree_ + "/f" + std::to_string(100 + i) + ".txt"), i < host.filesDone ? "x\n" : "x\r\n") << i;
+}
+
+TEST_F(FolderWalkTest, ThreadsThatCannotStartAreNoFailure) {
+    // Four threads asked for, none or one of which the system starts: the walk, a large file's
+    // read-ahead and the release of its pages fall back to the calling thread.
+    const std::string large = Make("large.txt", std::string(3 << 20, 'x') + "\r\n");
+    for (int i = 0; i < 300; ++i) {
+        Make("d" + std::to_string(i % 3) + "/f" + std::to_string(i) + ".txt", "x\r\n");
+    }
+    const Threads four("4");
+    for (const int start : {0, 1}) {
+        SetThreadsThatStart(start);
+        Engine threaded(host, log);
+        ConvertFolderTree(threaded, tree_, start == 0 ? Direction::WinToUnix : Direction::UnixToWin);
+        EXPECT_TRUE(threaded.ConvertUnixToWin(large)) << start;
+        SetThreadsThatStart(-1);
+        EXPECT_EQ(log.Entries(), std::vector<std::string>{}) << start;
+        EXPECT_EQ(ReadFile(tree_ + "/d2/f299.txt"), start == 0 ? "x\n" : "x\r\n") << start;
+        EXPECT_EQ(ReadFile(large).size(), (3u << 20) + 2) << start;
+    }
+}
+
+// Hard links inside one tree: every name ends with the converted content, as a file of its
+// own; the walk's rename of one name is not taken for an edit of the others, while another
+// program's edit of the file meanwhile still is.
+TEST_F(FolderWalkTest, EveryNameOfAHardLinkedFileIsConverted) {
+    const std::string changed = "!_ Ошибка 57 Файл изменился во время чтения. - ";
+    for (const char* threads : {"1", "4"}) {
+        for (const bool edited : {false, true}) {
+            SCOPED_TRACE(std::string(threads) + (edited ? " threads, edited" : " threads"));
+            log.Clear();
+            std::filesystem::remove_all(tree_);
+            const std::string x = Make("x.txt", "x\r\n");
+            const std::string y = tree_ + "/y.txt";
+            const std::string z = tree_ + "/s/z.txt";
+            std::filesystem::create_directories(tree_ + "/s");
+            ASSERT_EQ(::link(x.c_str(), y.c_str()), 0);
+            ASSERT_EQ(::link(x.c_str(), z.c_str()), 0);
+            // Another program appends to the file that y.txt and s/z.txt still name, just before
+            // y.txt would be replaced.
+            const BeforePublish edit([&](const std::string& target) {
+                if (edited && target == y) {
+                    std::ofstream(y, std::ios::app) << "more\r\n";
+                }
+            });
+            const Threads set(threads);
+            ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
+            EXPECT_EQ(ReadFile(x), "x\n");
+            if (edited) {
+                EXPECT_EQ(log.Entries(), (std::vector<std::string>{changed + y, changed + z}));
+                EXPECT_EQ(ReadFile(y), "x\r\nmore\r\n");
+                EXPECT_EQ(ReadFile(z), "x\r\nmore\r\n");
+            } else {
+                EXPECT_EQ(log.Entries(), std::vector<std::string>{});
+                EXPECT_EQ(ReadFile(y), "x\n");
+                EXPECT_EQ(ReadFile(z), "x\n");
+                struct stat a {}, b {}, c {};
+                ASSERT_EQ(::stat(x.c_str(), &a) | ::stat(y.c_str(), &b) | ::stat(z.c_str(), &c), 0);
+                EXPECT_TRUE(a.st_ino != b.st_ino && b.st_ino != c.st_ino && a.st_ino != c.st_ino);
+                EXPECT_EQ(a.st_nlink + b.st_nlink + c.st_nlink, 3u);
+            }
+        }
     }
 }
 

@@ -105,6 +105,14 @@ void EngineTest::SetUp() {
     host.yields = 0;
 }
 
+Threads::Threads(const char* count) {
+    const char* old = std::getenv("TIDELIN_THREADS");
+    saved = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+    ::setenv("TIDELIN_THREADS", count, 1);
+}
+
+Threads::~Threads() { saved ? ::setenv("TIDELIN_THREADS", saved->c_str(), 1) : ::unsetenv("TIDELIN_THREADS"); }
+
 void WriteFile(const std::string& path, const std::string& content, unsigned mode) {
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);

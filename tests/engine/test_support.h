@@ -89,6 +89,13 @@ struct NamedWorkFileOnly {
     ~NamedWorkFileOnly() { fs::SetUnnamedFilesOffered(true); }
 };
 
+// Sets TIDELIN_THREADS while it lives.
+struct Threads {
+    explicit Threads(const char* count);
+    ~Threads();
+    std::optional<std::string> saved;
+};
+
 // While it lives, `hook` runs just before a converted file takes its source's place.
 struct BeforePublish {
     explicit BeforePublish(std::function<void(const std::string&)> hook) {
