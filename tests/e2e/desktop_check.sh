@@ -116,12 +116,21 @@ check "Нет goes on, and the title counts the files done" $?
 wmctrl -i -c "$main"
 wait_for 10 box_says "Остановить после текущего файла?"
 check "the close box asks again" $?
+# Nothing is rewritten while the question is open; after Да only the files in hand (about one
+# per thread) are.
+rewritten() { grep -L $'\r' "$work"/long/*.txt | wc -l; }
+asked=$(rewritten)
+sleep 1
+open=$(rewritten)
+check "nothing is rewritten while the question is open ($asked, then $open files)" $([ "$open" = "$asked" ]; echo $?)
 xdotool key Tab space
 finish "Операция завершена."
 check "Да ends the walk with its completion box" $?
 shows "!_  Остановлено пользователем: $work/long"
 check "the list names the folder where the walk stopped" $?
-converted=$(grep -L $'\r' "$work"/long/*.txt | wc -l)
+converted=$(rewritten)
+limit=$((4 * $(nproc)))
+check "after Да at most $limit files are rewritten ($((converted - open)))" $([ $((converted - open)) -le "$limit" ]; echo $?)
 check "the walk stopped early ($converted of 800 files converted)" $([ "$converted" -gt 0 ] && [ "$converted" -lt 800 ]; echo $?)
 check "the program keeps running with its own title" $(kill -0 $app && windows_titled Tidelin 1; echo $?)
 
