@@ -5,11 +5,13 @@
 # copy beside a file it was replacing (counted); the next run in that folder (a walk, or a
 # single-file run on the same file) must leave no copy and no work file behind, and a file of
 # the user's named like a copy must survive every run untouched.
-# usage: [MODE=walk|small|file] [FACTOR=0.7] [TRIAL_TMPDIR=EMPTY-FOLDER] \
-#        bench/trials/crash_trials.sh TOOL FOLDER [TRIALS]
+# With SIGNAL=INT (Ctrl-C), TERM or HUP the run is stopped instead of killed: it must end
+# within 3 s with 128 and the signal's number, every file old or new, and leave no copy at all.
+# usage: [MODE=walk|small|file] [FACTOR=0.7] [TRIAL_TMPDIR=EMPTY-FOLDER] [SIGNAL=KILL] \
+#        [TIDELIN_THREADS=N] bench/trials/crash_trials.sh TOOL FOLDER [TRIALS]
 # Kills land at a random moment within FACTOR times one whole run (default 1).
 set -u
-tool="$1"; dir="$2"; trials="${3:-30}"; mode="${MODE:-walk}"
+tool="$1"; dir="$2"; trials="${3:-30}"; mode="${MODE:-walk}"; signal="${SIGNAL:-KILL}"
 mkdir -p "$dir"; export TMPDIR="${TRIAL_TMPDIR:-$dir/tmp}"; mkdir -p "$TMPDIR"
 rm -rf "$dir/model"
 python3 - "$dir/model" "$mode" <<'PY'
@@ -75,13 +77,28 @@ bad=0; mixed=0; leftAfterKill=0
 for i in $(seq 1 "$trials"); do
     rm -rf "$dir/tree"; cp -a "$dir/model" "$dir/tree"; sync -f "$dir"
     delay=$(python3 -c "import random; print(random.uniform(0, $duration * ${FACTOR:-1}))")
+    # With job control the job keeps Ctrl-C (a shell's background job otherwise ignores it).
+    set -m
     run >/dev/null 2>&1 &  # the subshell becomes the tool (exec)
     pid=$!
-    sleep "$delay"; kill -9 $pid; wait $pid 2>/dev/null
+    set +m
+    sleep "$delay"; kill -s "$signal" $pid; sent=$(date +%s.%N)
+    wait $pid 2>/dev/null; status=$?
+    took=$(echo "$(date +%s.%N) - $sent" | bc)
     read -r old new < <(python3 "$dir/sums.py" check "$dir/tree" "$dir/sums" 2>"$dir/neither")
     while read -r f; do
         echo "trial $i: $f is neither old nor new"; bad=$((bad + 1))
     done <"$dir/neither"
+    if [ "$signal" != KILL ]; then
+        expected=$((128 + $(kill -l "$signal")))
+        # The run may have ended on its own before the signal came.
+        if [ $status != 0 ] && [ $status != "$expected" ]; then
+            echo "trial $i: exit status $status after SIG$signal, not $expected"; bad=$((bad + 1))
+        fi
+        if [ "$(copies)" != 0 ] || [ "$(echo "$took > 3" | bc)" = 1 ]; then
+            echo "trial $i: SIG$signal left $(copies) copies and took ${took}s to stop"; bad=$((bad + 1))
+        fi
+    fi
     killed="$(copies) copies, $(ls -A "$TMPDIR" | wc -l) work files"
     [ "$(copies)" != 0 ] && leftAfterKill=$((leftAfterKill + 1))
     [ $old -gt 0 ] && [ $new -gt 0 ] && mixed=$((mixed + 1))
