@@ -2,7 +2,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "filesystem.h"
+#include "tidelin/file_system.h"
 #include "form1.h"
 #include "targets.h"
 #include "texts.h"

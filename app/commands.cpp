@@ -1,7 +1,7 @@
 // The four conversion commands of the main window.
 #include <new>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "form1.h"
 #include "targets.h"
 #include "texts.h"

@@ -11,11 +11,11 @@
 #include <optional>
 #include <string>
 
-#include "direction.h"
-#include "engine.h"
+#include "tidelin/direction.h"
+#include "tidelin/engine.h"
 #include "form1_view.h"
-#include "host.h"
-#include "message_log.h"
+#include "tidelin/host.h"
+#include "tidelin/message_log.h"
 
 namespace tidelin::app {
 

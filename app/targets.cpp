@@ -1,8 +1,8 @@
 #include "targets.h"
 
-#include "engine.h"
-#include "filesystem.h"
-#include "folder_walk.h"
+#include "tidelin/engine.h"
+#include "tidelin/file_system.h"
+#include "tidelin/folder_walk.h"
 
 namespace tidelin::app {
 

@@ -3,9 +3,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "engine.h"
+#include "engine_core.h"
 #include "quiet_host.h"
-
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -1,7 +1,7 @@
 // A host that skips binary files and does nothing else: the engine alone, for timings.
 #pragma once
 
-#include "host.h"
+#include "tidelin/host.h"
 
 class QuietHost : public tidelin::EngineHost {
 public:

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "folder_walk.h"
+#include "tidelin/folder_walk.h"
 #include "form1.h"
 #include "quiet_host.h"
 #include "qt_dialogs.h"

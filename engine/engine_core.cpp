@@ -1,9 +1,9 @@
-#include "engine.h"
+#include "engine_core.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "filesystem.h"
 #include "threads.h"
 
@@ -17,20 +17,20 @@ constexpr std::int64_t ReleaseOnAThreadFrom = std::int64_t{2} << 20;
 
 }  // namespace
 
-Engine::Engine(EngineHost& host, MessageLog& log)
+EngineCore::EngineCore(EngineHost& host, MessageLog& log)
     : host_(host),
       log_(log),
       converter_(ThreadCount() > 1),
       pageRelease_(ThreadCount() > 1 ? std::make_unique<PageRelease>() : nullptr) {}
 
-Engine::~Engine() = default;
+EngineCore::~EngineCore() = default;
 
-void Engine::ChooseWorkFile() {
+void EngineCore::ChooseWorkFile() {
     fs::RemoveStaleWorkFiles(fs::TemporaryFolder(), WorkFileName);
     ChooseFreeWorkFileName();
 }
 
-void Engine::ChooseFreeWorkFileName() {
+void EngineCore::ChooseFreeWorkFileName() {
     const std::string base = fs::JoinPath(fs::TemporaryFolder(), WorkFileName);
     std::string candidate = base;
     std::int32_t counter = 0;
@@ -45,19 +45,19 @@ void Engine::ChooseFreeWorkFileName() {
     workFile_ = candidate;
 }
 
-void Engine::RemoveOwnWorkFile() noexcept {
+void EngineCore::RemoveOwnWorkFile() noexcept {
     if (ownWorkFile_.inode != 0) {
         fs::RemoveIfSameFile(workFile_, ownWorkFile_);
         ownWorkFile_ = fs::PathInfo();
     }
 }
 
-void Engine::StartBatching(PublishBatch::FailureReport failed) {
+void EngineCore::StartBatching(PublishBatch::FailureReport failed) {
     batchFailed_ = std::move(failed);
     lastReplaced_.clear();
 }
 
-void Engine::PublishWaiting() {
+void EngineCore::PublishWaiting() {
     if (!batch_.Empty()) {
         std::string last = batch_.Publish(batchFailed_);
         if (!last.empty()) {
@@ -66,38 +66,30 @@ void Engine::PublishWaiting() {
     }
 }
 
-void Engine::FinishBatching() {
+void EngineCore::FinishBatching() {
     PublishWaiting();
     batchFailed_ = nullptr;
 }
 
-void Engine::StopBatching() noexcept {
+void EngineCore::StopBatching() noexcept {
     batch_.Drop();
     batchFailed_ = nullptr;
 }
 
-void Engine::AddToBatch(const std::string& path, const fs::PathInfo& read, fs::File copy) {
+void EngineCore::AddToBatch(const std::string& path, const fs::PathInfo& read, fs::File copy) {
     batch_.Add(path, read, std::move(copy));
     if (batch_.Full()) {
         PublishWaiting();
     }
 }
 
-void Engine::Unload() noexcept {
+void EngineCore::Unload() noexcept {
     StopBatching();
     files_.CloseAll();
     RemoveOwnWorkFile();
 }
 
-bool Engine::ConvertWinToUnix(const std::string& path) {
-    return Convert(path, Direction::WinToUnix);
-}
-
-bool Engine::ConvertUnixToWin(const std::string& path) {
-    return Convert(path, Direction::UnixToWin);
-}
-
-bool Engine::Convert(const std::string& path, Direction direction) {
+bool EngineCore::Convert(const std::string& path, Direction direction) {
     const bool testBinary = host_.SkipBinary();
     if (!batchFailed_) {
         fs::RemoveAbandonedCopiesBeside(path);  // a walk meets them one by one instead
@@ -122,26 +114,30 @@ bool Engine::Convert(const std::string& path, Direction direction) {
     return true;
 }
 
-void Engine::LogBinaryFile(const std::string& path) {
+void EngineCore::LogBinaryFile(const std::string& path) {
     PublishWaiting();
-    log_.Append(BinaryEntryPrefix + path, path);
+    log_.Append(Engine::BinaryEntryPrefix + path, path);
 }
 
-void Engine::LogTooLargeFile(const std::string& path) {
+void EngineCore::LogTooLargeFile(const std::string& path) {
     PublishWaiting();
-    log_.Append(TooLargeEntryPrefix + path);
+    log_.Append(Engine::TooLargeEntryPrefix + path);
 }
 
-fs::File Engine::CreateCopy(const std::string& path, const fs::PathInfo& keep) {
+fs::File EngineCore::CreateUnnamedCopy(const std::string& path, const fs::PathInfo& keep) {
     fs::File copy = fs::File::CreateUnnamedBeside(path);
-    if (!copy.IsOpen()) {
-        return CreateNamedWorkFile();
+    if (copy.IsOpen()) {
+        fs::KeepOwner(copy, keep);
     }
-    fs::KeepOwner(copy, keep);
     return copy;
 }
 
-fs::File Engine::CreateNamedWorkFile() {
+fs::File EngineCore::CreateCopy(const std::string& path, const fs::PathInfo& keep) {
+    fs::File copy = CreateUnnamedCopy(path, keep);
+    return copy.IsOpen() ? std::move(copy) : CreateNamedWorkFile();
+}
+
+fs::File EngineCore::CreateNamedWorkFile() {
     RemoveOwnWorkFile();  // left over by a failed conversion of this run
     for (int attempt = 0;; ++attempt) {
         fs::File work = fs::File::CreateWorkFile(workFile_);
@@ -158,7 +154,7 @@ fs::File Engine::CreateNamedWorkFile() {
     }
 }
 
-void Engine::PutInPlace(const std::string& path, const fs::PathInfo& read) {
+void EngineCore::PutInPlace(const std::string& path, const fs::PathInfo& read) {
     fs::File& source = files_.Get(OpenFileTable::Source);
     const bool unnamed = ownWorkFile_.inode == 0;
     if (unnamed) {
@@ -205,7 +201,7 @@ void Engine::PutInPlace(const std::string& path, const fs::PathInfo& read) {
     fs::SyncFolderOf(path);
 }
 
-bool Engine::IsBinaryFile(const std::string& path) {
+bool EngineCore::IsBinaryFile(const std::string& path) {
     // Every step here may fail without an error reaching the caller.
     std::int64_t size = 0;
     try {
@@ -214,7 +210,7 @@ bool Engine::IsBinaryFile(const std::string& path) {
         size = 0;
     }
     // Number 1 in use: the open would fail, and a failed open finds nothing.
-    if (size > MaxFileSize || size < 0 || files_.IsOpen(OpenFileTable::Source)) {
+    if (size > Engine::MaxFileSize || size < 0 || files_.IsOpen(OpenFileTable::Source)) {
         return false;
     }
     const bool binary = converter_.RestIsBinary(files_, path, size, 0, &host_);

@@ -1,61 +1,38 @@
-// The conversion engine: rewrites the line breaks of files in place through one private work
-// file and tests files for binary content; folder_walk.h walks folder trees with it. It reports
-// skipped files in the message log and failures as EngineError.
+// What the engine does behind its front door (tidelin/engine.h): the conversion through the
+// work file or an unnamed copy, the binary test, and the batches a folder walk publishes its
+// copies in.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "direction.h"
+#include "tidelin/direction.h"
 #include "file_converter.h"
 #include "filesystem.h"
-#include "host.h"
-#include "message_log.h"
+#include "tidelin/host.h"
+#include "tidelin/message_log.h"
 #include "open_files.h"
 #include "page_release.h"
 #include "publish_batch.h"
+#include "tidelin/engine.h"
 
 namespace tidelin {
 
-class Engine {
+class EngineCore {
 public:
-    // The reading unit of the conversion and of the binary test.
-    static constexpr std::int64_t ChunkSize = FileConverter::ChunkSize;
-    // The largest source that is converted.
-    static constexpr std::int64_t MaxFileSize = 2147483634;
-    // The output may not pass this many bytes (a signed 32-bit write position from 1).
-    static constexpr std::int64_t MaxOutputSize = FileConverter::MaxOutputSize;
+    EngineCore(EngineHost& host, MessageLog& log);
+    ~EngineCore();
+    EngineCore(const EngineCore&) = delete;
+    EngineCore& operator=(const EngineCore&) = delete;
 
-    static constexpr const char* BinaryEntryPrefix = "!_  Бинарный файл: ";
-    static constexpr const char* TooLargeEntryPrefix = "!_  Размер файла больше 2047 МБ: ";
-
-    Engine(EngineHost& host, MessageLog& log);
-    ~Engine();
-    Engine(const Engine&) = delete;
-    Engine& operator=(const Engine&) = delete;
-
-    // Load step: removes this user's work files that crashed runs left in the temporary folder,
-    // then chooses WorkFile there, k5ywhqx or the first free one of k5ywhqx0, k5ywhqx1, ...
-    // Any entry of a candidate's name counts as taken.
+    // Engine's load and unload steps and its work file.
     void ChooseWorkFile();
-    // The named work file, used where a source's folder offers no unnamed files; otherwise a
-    // conversion writes into an unnamed file beside its source.
     const std::string& WorkFile() const { return workFile_; }
-
-    // Unload step: closes every open file and deletes a work file that this run created and
-    // left over (never another file found at its name). Never fails.
     void Unload() noexcept;
 
-    // Rewrite `path` in place: CR LF to LF, or every line break to CR LF. True when the file
-    // was replaced, false when it was skipped with an entry in the message log. Failures are
-    // raised; the files they leave open are closed by the caller (CloseAllFiles).
-    bool ConvertWinToUnix(const std::string& path);
-    bool ConvertUnixToWin(const std::string& path);
+    // Engine's conversion and binary test.
     bool Convert(const std::string& path, Direction direction);
-
-    // Whether the file holds a control byte other than TAB, LF and CR. Never raises: a file
-    // that cannot be read is not binary.
     bool IsBinaryFile(const std::string& path);
 
     // Folder walks: from StartBatching on, finished copies wait in a batch and replace their
@@ -80,8 +57,11 @@ public:
     // kept) wait in the batch; publishes the batch when it is full.
     void AddToBatch(const std::string& path, const fs::PathInfo& read, fs::File copy);
 
+    // The unnamed copy beside `path` that its converted content goes to, given `keep`'s owner
+    // before anything is written; a closed File where that folder offers no unnamed files.
+    static fs::File CreateUnnamedCopy(const std::string& path, const fs::PathInfo& keep);
     // Whether a file of this size is refused as too large.
-    static bool IsTooLarge(const fs::PathInfo& info) { return info.size > MaxFileSize || info.size < 0; }
+    static bool IsTooLarge(const fs::PathInfo& info) { return info.size > Engine::MaxFileSize || info.size < 0; }
     // The entries of a skipped file, after the waiting copies are published: a binary one
     // (raises when its width cannot be recorded) and one too large.
     void LogBinaryFile(const std::string& path);

@@ -1,4 +1,4 @@
-#include "errors.h"
+#include "tidelin/errors.h"
 
 #include <cerrno>
 #include <cstring>

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "errors.h"
-#include "kernels.h"
+#include "tidelin/errors.h"
+#include "pump.h"
 #include "read_ahead.h"
 
 namespace tidelin {
@@ -18,9 +18,7 @@ constexpr std::size_t ReadAheadSlots = 4;
 }  // namespace
 
 FileConverter::FileConverter(bool readAhead)
-    : readAhead_(readAhead),
-      input_(new std::uint8_t[ReadBlock]),
-      output_(new std::uint8_t[OutputBatch + 2 * ChunkSize + kernels::OutputSlack]) {}
+    : readAhead_(readAhead), input_(new std::uint8_t[ReadBlock]), pump_(std::make_unique<Pump>()) {}
 
 FileConverter::~FileConverter() = default;
 
@@ -61,27 +59,14 @@ bool FileConverter::CopyConverted(fs::File& source, fs::File& work, const fs::Pa
         RaiseChangedWhileRead();
     }
     const std::int64_t size = before.size;
-    // Converted chunks gather in the output buffer and go to the work file in large writes.
-    std::int64_t written = 0;  // bytes produced so far
-    std::size_t gathered = 0;  // of which still in the buffer
-    bool pendingCr = false;
-    const auto flush = [&] {
-        if (gathered > 0) {
-            work.WriteAt(output_.get(), gathered, written - static_cast<std::int64_t>(gathered));
-            gathered = 0;
-        }
-    };
-    const auto produced = [&](std::size_t count) {
-        gathered += count;
-        written += static_cast<std::int64_t>(count);
-        if (written > MaxOutputSize) {
-            flush();
-            RaiseOverflow();
-        }
-        if (gathered >= OutputBatch) {
-            flush();
-        }
-    };
+    // Converted chunks go to the copy in large writes, one after the other.
+    std::int64_t written = 0;
+    pump_->Start(direction, testBinary,
+                 [&](const std::uint8_t* data, std::size_t count) {
+                     work.WriteAt(data, count, written);
+                     written += static_cast<std::int64_t>(count);
+                 },
+                 MaxOutputSize);
     // A large source is read on a second thread, a few blocks ahead of the conversion.
     std::optional<ReadAhead> ahead;
     if (readAhead_ && size >= ReadAheadFrom) {
@@ -111,17 +96,10 @@ bool FileConverter::CopyConverted(fs::File& source, fs::File& work, const fs::Pa
             blockStart = position;
             blockEnd = position + static_cast<std::int64_t>(want);
         }
-        const std::uint8_t* chunk = block + (position - blockStart);
-        const auto count = static_cast<std::size_t>(n);
-        std::uint8_t* out = output_.get() + gathered;
-        const std::size_t converted = direction == Direction::WinToUnix
-                                          ? kernels::WinToUnix(chunk, count, out, pendingCr, testBinary)
-                                          : kernels::UnixToWin(chunk, count, out, testBinary);
-        if (converted == kernels::ControlByteFound) {
+        if (!pump_->Convert(block + (position - blockStart), static_cast<std::size_t>(n))) {
             return false;
         }
         tested = position + n;
-        produced(converted);
         if (yield != nullptr) {
             yield->Yield();
         }
@@ -129,11 +107,7 @@ bool FileConverter::CopyConverted(fs::File& source, fs::File& work, const fs::Pa
             break;
         }
     }
-    if (pendingCr) {  // the file ends with a CR: it stays
-        output_[gathered] = kernels::CR;
-        produced(1);
-    }
-    flush();
+    pump_->Finish();
     // A file that grew or shrank meanwhile would lose its change if it were replaced now.
     if (source.Info().size != size) {
         RaiseChangedWhileRead();
@@ -164,7 +138,7 @@ bool FileConverter::HasControlBytesFrom(fs::File& file, std::int64_t size, std::
         } catch (const EngineError&) {
             got = 0;
         }
-        if (kernels::HasControlByte(input_.get(), got)) {
+        if (Pump::HasControlByte(input_.get(), got)) {
             return true;
         }
         if (yield != nullptr) {

@@ -9,19 +9,20 @@
 #include <memory>
 #include <string>
 
-#include "direction.h"
+#include "tidelin/direction.h"
 #include "filesystem.h"
-#include "host.h"
+#include "tidelin/host.h"
 #include "open_files.h"
+#include "tidelin/engine.h"
 
 namespace tidelin {
 
+class Pump;
+
 class FileConverter {
 public:
-    // The reading unit of the conversion and of the binary test.
-    static constexpr std::int64_t ChunkSize = 65529;
-    // The output may not pass this many bytes (a signed 32-bit write position from 1).
-    static constexpr std::int64_t MaxOutputSize = 2147483646;
+    static constexpr std::int64_t ChunkSize = Engine::ChunkSize;
+    static constexpr std::int64_t MaxOutputSize = Engine::MaxOutputSize;
 
     // Makes the copy of `path` that the converted content goes to, given `keep`'s owner.
     using CopyMaker = std::function<fs::File(const std::string& path, const fs::PathInfo& keep)>;
@@ -56,14 +57,11 @@ private:
 
     // The source is read in blocks of whole chunks (about 256 KiB: fewer, larger reads).
     static constexpr std::int64_t ReadBlock = 4 * ChunkSize;
-    // Converted output is written to the copy in batches of about this size.
-    static constexpr std::size_t OutputBatch = 1 << 20;
 
     bool readAhead_;
-    // Buffers, allocated once: a block in, and a batch plus up to twice a chunk (with the
-    // kernels' slack) out.
+    // A block in, allocated once, and the pump with its output buffer.
     std::unique_ptr<std::uint8_t[]> input_;
-    std::unique_ptr<std::uint8_t[]> output_;
+    std::unique_ptr<Pump> pump_;
 };
 
 }  // namespace tidelin

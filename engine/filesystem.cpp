@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "filesystem.h"
 #include "filesystem_shared.h"
 

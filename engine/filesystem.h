@@ -8,70 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "tidelin/file_system.h"
+
 namespace tidelin::fs {
-
-enum class EntryKind { Regular, Directory, Other };
-
-// The separator between a folder and the names in it, and every character that separates.
-#ifdef _WIN32
-inline constexpr char PathSeparator = '\\';
-inline constexpr const char* PathSeparators = "\\/";
-#else
-inline constexpr char PathSeparator = '/';
-inline constexpr const char* PathSeparators = "/";
-#endif
-
-// `folder`, the separator (unless `folder` already ends with one, as a root does) and `name`.
-std::string JoinPath(const std::string& folder, const std::string& name);
-// The last component of a path.
-std::string BaseName(const std::string& path);
-// The folder that holds `path`: "." for a bare name, a root with its separator ("/", or
-// "C:\" on Windows).
-std::string FolderOf(const std::string& path);
-
-// What the engine needs to know of one folder entry, read without following links.
-struct PathInfo {
-    EntryKind kind = EntryKind::Other;
-    std::int64_t size = 0;
-    std::uint32_t mode = 0;  // permission bits
-    std::uint32_t owner = 0;
-    std::uint32_t group = 0;
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::uint64_t links = 0;
-    std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
-    std::int64_t changedNs = 0;   // change time (content, owner, permissions, attributes)
-    // The attributes that protect a file from being overwritten. On Linux a read-only file
-    // has its owner write bit clear, a hidden one a name beginning with ".", and anything
-    // that is neither a regular file nor a folder counts as a system file. On Windows they
-    // are the file's own attributes, and a reparse point (link, junction) is a system entry.
-    // QueryPath fills all three; an open file's Info() has no name to judge `hidden` by.
-    bool readOnly = false;
-    bool hidden = false;
-    bool system = false;
-
-    bool IsDirectory() const { return kind == EntryKind::Directory; }
-    bool IsReadOnly() const { return readOnly; }
-    bool IsHidden() const { return hidden; }
-    bool IsSystem() const { return system; }
-};
-
-// The entry at `path` itself (a link is reported as a link), with its protecting attributes.
-// Raises when it cannot be read.
-PathInfo QueryPath(const std::string& path);
 
 // Whether two looks show the same file in the same state: the same device and inode, size,
 // modification and change time. Any write, truncation, rename over it or change of its owner,
 // permissions or attributes in between makes them differ.
 bool SameFileState(const PathInfo& a, const PathInfo& b);
-
-// True when anything at all stands at `path`: a file, a folder, a link (dangling ones too).
-// Raises when the question cannot be answered (for example a folder on the way is unreadable).
-bool EntryExists(const std::string& path);
-
-// Where `path` leads with every link and junction on the way resolved, as an absolute path;
-// empty when it leads nowhere or cannot be resolved.
-std::string FinalPath(const std::string& path);
 
 // Whether `path` is the root of the file system, however it is spelled ("..", ".", doubled
 // separators, links, junctions): on Linux the folder with the device and inode of "/", on
@@ -112,13 +56,30 @@ public:
     // takes it for a crashed run's left-over. A closed File when the name is taken.
     static File CreateWorkFile(const std::string& path);
 
+    // Standard input or standard output as a file of its own: closing it leaves the
+    // process's own stream open.
+    static File StandardInput();
+    static File StandardOutput();
+
+    // A private file in the temporary folder that no name leads to (an unnamed one where the
+    // file system offers it, else one whose name is gone at once, or on Windows one deleted
+    // when it is closed): it disappears when it is closed, also after a crash.
+    static File CreateUnnamedTemporary();
+
     bool IsOpen() const { return fd_ >= 0; }
+    // Whether the file is a terminal.
+    bool IsTerminal() const;
     PathInfo Info() const;
 
     // Reads up to `count` bytes at `offset`; fewer only at the end of the file.
     std::size_t ReadAt(void* buffer, std::size_t count, std::int64_t offset);
     // Writes all `count` bytes at `offset`.
     void WriteAt(const void* buffer, std::size_t count, std::int64_t offset);
+    // Reads up to `count` bytes from where a stream (a pipe, a terminal, a file) stands;
+    // fewer only at its end.
+    std::size_t Read(void* buffer, std::size_t count);
+    // Writes all `count` bytes where a stream stands.
+    void Write(const void* buffer, std::size_t count);
     // Flushes the file's content to the disk.
     void Sync();
     // Flushes everything written to the file system that holds the file (this file's content,
@@ -211,47 +172,5 @@ struct FolderEntry {
 // The whole listing of a folder, "." and ".." left out, in byte order of the names.
 // Raises when the folder cannot be opened.
 std::vector<FolderEntry> ListFolder(const std::string& path);
-
-// The folder for temporary files: TMPDIR when set and not empty, otherwise /tmp (on Windows
-// the folder GetTempPathW names).
-std::string TemporaryFolder();
-
-// Ctrl-C, SIGTERM and SIGHUP (on Windows the console's Ctrl-C and Ctrl-Break) ask a program
-// without a window to stop. From this call on, the first one is only recorded, for the work
-// in hand to end cleanly (StopSignalStatus tells it), unless `atOnce`: then it ends the process
-// at once, as a second one always does, with its exit status. A signal the process was started
-// ignoring (nohup) stays ignored.
-void CatchStopSignals(bool atOnce);
-// 0 while no stop signal came; otherwise the exit status it asks for: 128 and the signal's
-// number (130 for Ctrl-C, 143 for SIGTERM, 129 for SIGHUP; on Windows always 130).
-int StopSignalStatus();
-
-// Keeps a second copy of the program (per user and temporary folder) from running at the
-// same time. The lock dies with the process, so a crashed instance leaves nothing locked;
-// its file is removed when the lock is released.
-class InstanceLock {
-public:
-    enum class State { Acquired, HeldElsewhere, Unavailable };
-
-    InstanceLock() = default;
-    ~InstanceLock();
-    InstanceLock(InstanceLock&& other) noexcept;
-    InstanceLock& operator=(InstanceLock&& other) noexcept;
-    InstanceLock(const InstanceLock&) = delete;
-    InstanceLock& operator=(const InstanceLock&) = delete;
-
-    // Locks a file in a private place of this user's: $XDG_RUNTIME_DIR when set, otherwise
-    // ~/.cache/tidelin (a folder only the user may write), named after the temporary folder.
-    // On Windows a named mutex in the session's Local\ namespace, keyed by the temporary folder.
-    static InstanceLock Acquire();
-    State GetState() const { return state_; }
-
-private:
-    void Release() noexcept;
-    int folder_ = -1;  // the private folder, kept open to remove the lock file at the end
-    std::string name_;
-    int fd_ = -1;
-    State state_ = State::Unavailable;
-};
 
 }  // namespace tidelin::fs

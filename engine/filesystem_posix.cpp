@@ -17,12 +17,15 @@
 #include <memory>
 #include <string>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "filesystem.h"
 #include "filesystem_shared.h"
 #include "posix_support.h"
 
 namespace tidelin::fs {
+
+const char PathSeparator = '/';
+const char* const PathSeparators = "/";
 
 namespace {
 
@@ -164,6 +167,73 @@ void File::WriteAt(const void* buffer, std::size_t count, std::int64_t offset) {
         done += static_cast<std::size_t>(put);
     }
 }
+
+std::size_t File::Read(void* buffer, std::size_t count) {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::read(fd_, out + done, count - done);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            RaiseSystemError(errno);
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+void File::Write(const void* buffer, std::size_t count) {
+    const auto* in = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t put = ::write(fd_, in + done, count - done);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            RaiseSystemError(errno);
+        }
+        done += static_cast<std::size_t>(put);
+    }
+}
+
+namespace {
+
+File DuplicateOf(int fd) {
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) {
+        RaiseSystemError(errno);
+    }
+    return File(copy);
+}
+
+}  // namespace
+
+File File::StandardInput() { return DuplicateOf(0); }
+
+File File::StandardOutput() { return DuplicateOf(1); }
+
+File File::CreateUnnamedTemporary() {
+    const std::string folder = TemporaryFolder();
+    const int unnamed = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+    if (unnamed >= 0) {
+        return File(unnamed);
+    }
+    std::string name = JoinPath(folder, "tidelin-XXXXXX");
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        RaiseSystemError(errno);
+    }
+    ::unlink(name.c_str());
+    return File(fd);
+}
+
+bool File::IsTerminal() const { return ::isatty(fd_) != 0; }
 
 void File::Sync() {
     if (::fsync(fd_) != 0) {

@@ -13,13 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "filesystem.h"
 #include "filesystem_shared.h"
-#include "utf16.h"
+#include "tidelin/utf16.h"
 #include "win32_support.h"
 
 namespace tidelin::fs {
+
+const char PathSeparator = '\\';
+const char* const PathSeparators = "\\/";
 
 using win32::Handle;
 using win32::HandleOf;
@@ -201,6 +204,75 @@ void File::WriteAt(const void* buffer, std::size_t count, std::int64_t offset) {
         done += put;
     }
 }
+
+std::size_t File::Read(void* buffer, std::size_t count) {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
+        DWORD got = 0;
+        if (!::ReadFile(HandleOf(fd_), out + done, wanted, &got, nullptr)) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_HANDLE_EOF || error == ERROR_BROKEN_PIPE) {  // the writer closed it
+                break;
+            }
+            win32::RaiseWin32Error(error);
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return done;
+}
+
+void File::Write(const void* buffer, std::size_t count) {
+    const auto* in = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
+        DWORD put = 0;
+        if (!::WriteFile(HandleOf(fd_), in + done, wanted, &put, nullptr)) {
+            RaiseLastError();
+        }
+        done += put;
+    }
+}
+
+namespace {
+
+File DuplicateOf(int fd) {
+    const int copy = ::_dup(fd);
+    if (copy < 0) {
+        throw EngineError(err::BadFileName, DescribeError(err::BadFileName));
+    }
+    return File(copy);
+}
+
+}  // namespace
+
+File File::StandardInput() { return DuplicateOf(0); }
+
+File File::StandardOutput() { return DuplicateOf(1); }
+
+File File::CreateUnnamedTemporary() {
+    // Only this process may open it while it exists, and the system deletes it with the last
+    // handle, also when the process ends abnormally.
+    for (int attempt = 0;; ++attempt) {
+        const std::wstring path = Win32Path(JoinPath(TemporaryFolder(), NewCopyName()));
+        Handle handle(win32::OpenEntry(path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, CREATE_NEW,
+                                       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE));
+        if (handle.IsValid()) {
+            return File(win32::AdoptHandle(handle));
+        }
+        const DWORD error = ::GetLastError();
+        if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt == 100) {
+            win32::RaiseWin32Error(error);
+        }
+    }
+}
+
+bool File::IsTerminal() const { return ::_isatty(fd_) != 0; }
 
 void File::Sync() {
     if (!::FlushFileBuffers(HandleOf(fd_))) {

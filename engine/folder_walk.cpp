@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "engine.h"
-#include "errors.h"
+#include "engine_core.h"
+#include "tidelin/errors.h"
 #include "filesystem.h"
-#include "folder_walk.h"
+#include "tidelin/folder_walk.h"
 #include "threads.h"
 #include "walk_pool.h"
 
@@ -17,21 +17,21 @@ namespace {
 const char* const StoppedEntryPrefix = "!_  Остановлено пользователем: ";
 
 // Logs a failure in the walk's error-entry form; the walk goes on.
-void LogFailure(Engine& engine, const EngineError& error, const std::string& path) {
+void LogFailure(EngineCore& engine, const EngineError& error, const std::string& path) {
     engine.Log().Append(WalkErrorEntryPrefix + std::to_string(error.Number()) + ' ' +
                             error.Description() + " - " + path,
                         path);
 }
 
 // A file of the walk that failed: its entry follows those of the copies waiting before it.
-void FailInWalk(Engine& engine, const EngineError& error, const std::string& path) {
+void FailInWalk(EngineCore& engine, const EngineError& error, const std::string& path) {
     engine.CloseAllFiles();
     engine.PublishWaiting();
     LogFailure(engine, error, path);
 }
 
 // Converts one file of the walk; a failure becomes an error entry and the walk goes on.
-void ConvertInWalk(Engine& engine, const std::string& path, Direction direction) {
+void ConvertInWalk(EngineCore& engine, const std::string& path, Direction direction) {
     if (fs::RemoveIfAbandonedCopy(path)) {
         return;  // the program's own copy: a crashed run's is removed, a running one's left
     }
@@ -44,7 +44,7 @@ void ConvertInWalk(Engine& engine, const std::string& path, Direction direction)
 
 // Takes back a file the walk handed out, in the walk's order, as if it had been converted
 // right then: its entries, and its copy into the batch.
-void FinishInWalk(Engine& engine, WalkPool::File& file, Direction direction) {
+void FinishInWalk(EngineCore& engine, WalkPool::File& file, Direction direction) {
     switch (file.outcome) {
         case WalkPool::Outcome::OnOwner:
             ConvertInWalk(engine, file.path, direction);
@@ -105,7 +105,8 @@ std::string NormaliseWalkFolder(const std::string& folder) {
     return path;
 }
 
-void ConvertFolderTree(Engine& engine, const std::string& folder, Direction direction) {
+void ConvertFolderTree(Engine& walked, const std::string& folder, Direction direction) {
+    EngineCore& engine = walked.Core();
     if (IsRootFolder(folder)) {
         // A root is never walked; saying so keeps the finish from looking clean.
         engine.Log().Append(RootFolderEntryPrefix + folder);
@@ -176,7 +177,7 @@ void ConvertFolderTree(Engine& engine, const std::string& folder, Direction dire
         LogFailure(engine, error, path);
     });
     struct StopBatching {
-        Engine& engine;
+        EngineCore& engine;
         ~StopBatching() { engine.StopBatching(); }
     } stopBatching{engine};
     enter(root);

@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <string>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "filesystem.h"
 #include "win32_support.h"
 

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "tidelin/stream.h"
+
 namespace tidelin::kernels {
 
 constexpr std::uint8_t CR = 13;
@@ -58,15 +60,7 @@ std::size_t UnixToWin(const std::uint8_t* in, std::size_t n, std::uint8_t* out,
 // Whether the bytes hold a tested control byte: 0 to 8, 11, 12 or 14 to 31.
 bool HasControlByte(const std::uint8_t* in, std::size_t n);
 
-// The line breaks of a file: CR LF pairs, LFs without a CR before them, CRs without an LF
-// after them.
-struct BreakCounts {
-    std::uint64_t crlf = 0;
-    std::uint64_t lf = 0;
-    std::uint64_t cr = 0;
-
-    bool operator==(const BreakCounts&) const = default;
-};
+using BreakCounts = tidelin::BreakCounts;
 
 // Adds the line breaks of one chunk to `counts`, pairing as WinToUnix does: a CR that ends
 // the chunk is held in `pendingCr` and counted with the next chunk's first byte (a file that

@@ -1,4 +1,4 @@
-#include "message_log.h"
+#include "tidelin/message_log.h"
 
 namespace tidelin {
 

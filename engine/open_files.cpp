@@ -1,6 +1,6 @@
 #include "open_files.h"
 
-#include "errors.h"
+#include "tidelin/errors.h"
 
 namespace tidelin {
 

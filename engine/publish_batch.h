@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "filesystem.h"
 
 namespace tidelin {

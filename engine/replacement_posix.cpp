@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "filesystem.h"
 #include "filesystem_shared.h"
 #include "posix_support.h"

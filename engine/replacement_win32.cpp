@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "filesystem.h"
 #include "filesystem_shared.h"
 #include "win32_support.h"

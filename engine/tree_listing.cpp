@@ -1,9 +1,9 @@
-#include "tree_listing.h"
+#include "tidelin/tree_listing.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "filesystem.h"
 
 namespace tidelin {

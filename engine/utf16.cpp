@@ -1,4 +1,4 @@
-#include "utf16.h"
+#include "tidelin/utf16.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "engine.h"
+#include "engine_core.h"
 #include "threads.h"
 
 namespace tidelin {
@@ -24,16 +24,15 @@ struct NoUnnamedFiles {};
 void WalkPool::Convert(File& file, Converter& converter, EngineHost* yield) {
     OpenFileTable& files = converter.files;
     const auto makeCopy = [](const std::string& path, const fs::PathInfo& keep) {
-        fs::File copy = fs::File::CreateUnnamedBeside(path);
+        fs::File copy = EngineCore::CreateUnnamedCopy(path, keep);
         if (!copy.IsOpen()) {
             throw NoUnnamedFiles{};
         }
-        fs::KeepOwner(copy, keep);
         return copy;
     };
     try {
         const fs::PathInfo before = fs::QueryPath(file.path);
-        if (Engine::IsTooLarge(before)) {
+        if (EngineCore::IsTooLarge(before)) {
             file.outcome = WalkPool::Outcome::TooLarge;
         } else if (converter.converter.Convert(files, file.path, before, direction_, file.testBinary, makeCopy, yield) ==
                    FileConverter::Result::Binary) {

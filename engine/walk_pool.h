@@ -18,11 +18,11 @@
 #include <thread>
 #include <vector>
 
-#include "direction.h"
-#include "errors.h"
+#include "tidelin/direction.h"
+#include "tidelin/errors.h"
 #include "file_converter.h"
 #include "filesystem.h"
-#include "host.h"
+#include "tidelin/host.h"
 #include "open_files.h"
 
 namespace tidelin {

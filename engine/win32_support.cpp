@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "errors.h"
-#include "utf16.h"
+#include "tidelin/errors.h"
+#include "tidelin/utf16.h"
 
 namespace tidelin::fs::win32 {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "direction.h"
+#include "tidelin/direction.h"
 
 namespace tidelin::tool {
 

@@ -6,9 +6,9 @@
 #include <iostream>
 #include <string>
 
-#include "filesystem.h"
-#include "host.h"
-#include "message_log.h"
+#include "tidelin/file_system.h"
+#include "tidelin/host.h"
+#include "tidelin/message_log.h"
 
 namespace tidelin::tool {
 

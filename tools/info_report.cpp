@@ -1,26 +1,17 @@
 #include "info_report.h"
 
-#include <algorithm>
 #include <iostream>
-#include <system_error>
 
 #include "command_line.h"
-#include "engine.h"
-#include "errors.h"
-#include "filesystem.h"
 #include "filter.h"
+#include "tidelin/engine.h"
+#include "tidelin/errors.h"
+#include "tidelin/file_system.h"
 #include "messages.h"
 #include "target_runner.h"
-#include "tree_listing.h"
+#include "tidelin/tree_listing.h"
 
 namespace tidelin::tool {
-
-namespace {
-
-// Files are read as the conversion reads them, a block of whole chunks at a time.
-constexpr std::size_t Block = 4 * Engine::ChunkSize;
-
-}  // namespace
 
 int InfoReport::Run(const CommandLine& line, const std::string& workingFolder) {
     std::optional<Direction> direction;
@@ -50,7 +41,7 @@ int InfoReport::Run(const CommandLine& line, const std::string& workingFolder) {
 }
 
 InfoReport::InfoReport(std::optional<Direction> direction, bool skipBinary)
-    : direction_(direction), skipBinary_(skipBinary), buffer_(new std::uint8_t[Block]) {}
+    : direction_(direction), skipBinary_(skipBinary) {}
 
 void InfoReport::ReportFile(const std::string& path) {
     try {
@@ -77,49 +68,23 @@ void InfoReport::ReportFolder(const std::string& folder) {
 }
 
 void InfoReport::ReportRegularFile(const std::string& path, std::int64_t size) {
-    fs::File file = fs::File::OpenForReading(path);
-    // Up to the size the file had when it was looked at: a small file costs one read.
-    std::int64_t position = 0;
-    const Facts facts = Count([&](std::uint8_t* buffer, std::size_t count) -> std::size_t {
-        const auto want = static_cast<std::size_t>(std::clamp<std::int64_t>(size - position, 0, static_cast<std::int64_t>(count)));
-        const std::size_t got = want == 0 ? 0 : file.ReadAt(buffer, want, position);
-        position += static_cast<std::int64_t>(got);
-        return got;
-    });
-    PrintLine(facts, path, true);
+    PrintLine(CountFile(path, size), path, true);
 }
 
 void InfoReport::ReportStandardInput() {
     try {
-        PrintLine(Count(ReadStandardInput), "-", false);
-    } catch (const std::system_error& error) {
+        PrintLine(CountStandardInput(), "-", false);
+    } catch (const StreamError& error) {
         ++unreadable_;
-        std::cerr << "tidelin-convert: " << error.what() << '\n';
+        ReportStreamError(error);
     }
 }
 
-InfoReport::Facts InfoReport::Count(const Reader& read) {
-    Facts facts;
-    bool pendingCr = false;
-    for (;;) {
-        const std::size_t got = read(buffer_.get(), Block);
-        facts.binary = kernels::CountBreaks(buffer_.get(), got, facts.counts, pendingCr) || facts.binary;
-        facts.size += static_cast<std::int64_t>(got);
-        if (got < Block) {
-            break;
-        }
-    }
-    if (pendingCr) {  // the last byte
-        ++facts.counts.cr;
-    }
-    return facts;
-}
-
-void InfoReport::PrintLine(const Facts& facts, const std::string& path, bool limited) {
+void InfoReport::PrintLine(const ContentFacts& facts, const std::string& path, bool limited) {
     // The binary test does not look at a file over the size limit; the conversion skips it.
     const bool tooLarge = limited && facts.size > Engine::MaxFileSize;
     const bool binary = facts.binary && !tooLarge;
-    const kernels::BreakCounts& counts = facts.counts;
+    const BreakCounts& counts = facts.breaks;
     std::string line = std::to_string(counts.crlf) + '\t' + std::to_string(counts.lf) + '\t' +
                        std::to_string(counts.cr) + '\t' + (binary ? "binary" : "text") + '\t';
     if (direction_) {

@@ -1,16 +1,14 @@
 // tidelin-convert --info: what each file of the targets holds, one line per file, without
 // changing anything. The files are those a conversion would walk, in its order; each byte is
-// read once and counted with the conversion's kernels.
+// read once and counted as the conversion reads it.
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 
-#include "direction.h"
-#include "kernels.h"
+#include "tidelin/direction.h"
+#include "tidelin/stream.h"
 
 namespace tidelin {
 class EngineError;
@@ -49,23 +47,14 @@ class InfoReport {
     static std::string EscapePath(const std::string& path);
 
   private:
-    struct Facts {
-        kernels::BreakCounts counts;
-        bool binary = false;
-        std::int64_t size = 0;
-    };
-    using Reader = std::function<std::size_t(std::uint8_t* buffer, std::size_t count)>;
-    // Reads to the end (a read shorter than asked is the end) and counts.
-    Facts Count(const Reader& read);
     // `limited`: a file, to which the conversion's size limit applies (a stream has none).
-    void PrintLine(const Facts& facts, const std::string& path, bool limited);
+    void PrintLine(const ContentFacts& facts, const std::string& path, bool limited);
     // Reads a regular file of `size` bytes (as it was looked at) and prints its line.
     void ReportRegularFile(const std::string& path, std::int64_t size);
     void Unreadable(const std::string& path, const EngineError& error);
 
     std::optional<Direction> direction_;
     bool skipBinary_;
-    std::unique_ptr<std::uint8_t[]> buffer_;
     std::uint64_t read_ = 0;
     std::uint64_t changing_ = 0;
     std::uint64_t binary_ = 0;

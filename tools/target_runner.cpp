@@ -2,10 +2,10 @@
 
 #include <iostream>
 
-#include "engine.h"
-#include "errors.h"
-#include "filesystem.h"
-#include "folder_walk.h"
+#include "tidelin/engine.h"
+#include "tidelin/errors.h"
+#include "tidelin/file_system.h"
+#include "tidelin/folder_walk.h"
 #include "messages.h"
 #include "targets.h"
 #include "texts.h"

@@ -13,9 +13,9 @@
 #include "app_info.h"
 #include "command_line.h"
 #include "console_host.h"
-#include "engine.h"
-#include "errors.h"
-#include "filesystem.h"
+#include "tidelin/engine.h"
+#include "tidelin/errors.h"
+#include "tidelin/file_system.h"
 #include "filter.h"
 #include "info_report.h"
 #include "messages.h"
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     const bool converting = line.action == CommandLine::Action::Convert && !line.ReadsStandardInput();
     fs::CatchStopSignals(!converting);
     if (line.action == CommandLine::Action::Convert && line.ReadsStandardInput()) {
-        return Filter(direction, !line.convertBinary).Run();
+        return RunFilter(direction, !line.convertBinary);
     }
     std::error_code noFolder;
     const std::string workingFolder = std::filesystem::current_path(noFolder).string();

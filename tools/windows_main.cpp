@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "utf16.h"
+#include "tidelin/utf16.h"
 
 int TidelinConvertMain(int argc, char** argv);
 

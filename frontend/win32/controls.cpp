@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "control_ids.h"
-#include "utf16.h"
+#include "tidelin/utf16.h"
 
 namespace tidelin::win32 {
 

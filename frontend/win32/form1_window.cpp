@@ -3,7 +3,7 @@
 #include "app_info.h"
 #include "control_ids.h"
 #include "frm_about.h"
-#include "utf16.h"
+#include "tidelin/utf16.h"
 
 namespace tidelin::win32 {
 

@@ -8,7 +8,7 @@
 #include "control_ids.h"
 #include "layout.h"
 #include "texts.h"
-#include "utf16.h"
+#include "tidelin/utf16.h"
 
 namespace tidelin::win32 {
 

@@ -5,8 +5,8 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "errors.h"
-#include "filesystem.h"
+#include "tidelin/errors.h"
+#include "tidelin/file_system.h"
 #include "form1_window.h"
 #include "system_dialogs.h"
 #include "texts.h"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "utf16.h"
+#include "tidelin/utf16.h"
 
 namespace tidelin::win32 {
 

@@ -4,7 +4,7 @@
 #include <shlobj.h>
 
 #include "app_info.h"
-#include "utf16.h"
+#include "tidelin/utf16.h"
 
 namespace tidelin::win32 {
 

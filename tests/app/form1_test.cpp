@@ -222,7 +222,7 @@ TEST_F(Form1Test, SkippedAndFailedFiles) {
     EXPECT_EQ(view.shown[1].icon, Icon::Critical);
     EXPECT_TRUE(view.entries.empty()) << "the list holds only the last run's entries";
     EXPECT_FALSE(form->IsBusy());
-    EXPECT_FALSE(form->GetEngine().Files().IsOpen(OpenFileTable::Source));
+    EXPECT_FALSE(form->GetEngine().Core().Files().IsOpen(OpenFileTable::Source));
 
     // The window works again: the next command converts.
     view.shown.clear();

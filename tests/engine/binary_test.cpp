@@ -25,7 +25,7 @@ TEST_F(EngineTest, EveryByteValueInTheMiddleOfText) {
             EXPECT_EQ(engine->IsBinaryFile(path), expected) << "value " << value << " " << kernels::LevelName(level);
         }
     }
-    EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Source));
+    EXPECT_FALSE(engine->Core().Files().IsOpen(OpenFileTable::Source));
 }
 
 TEST_F(EngineTest, BinaryTestCases) {
@@ -72,7 +72,7 @@ TEST_F(EngineTest, UnreadableEntriesAreNotBinaryAndRaiseNothing) {
         EXPECT_FALSE(engine->IsBinaryFile(Path(name))) << name;
     }
     ::close(sock);
-    EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Source));
+    EXPECT_FALSE(engine->Core().Files().IsOpen(OpenFileTable::Source));
 }
 
 TEST_F(EngineTest, FileWithoutReadPermissionIsNotBinary) {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <memory>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "kernels.h"
 #include "test_support.h"
 
@@ -136,7 +136,7 @@ TEST_F(EngineTest, BinaryFileIsSkippedWithItsEntryAndWidth) {
     ASSERT_EQ(log.Entries().size(), 2u);
     EXPECT_EQ(log.Entries()[0], "!_  Бинарный файл: " + path);
     EXPECT_EQ(host.widthSubjects, (std::vector<std::string>{path, path}));
-    EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Source));
+    EXPECT_FALSE(engine->Core().Files().IsOpen(OpenFileTable::Source));
 
     // With skipping off the same file is converted like any other.
     host.skipBinary = false;
@@ -218,7 +218,7 @@ TEST_P(ProtectedSourceTest, IsRefusedAndKeepsItsContent) {
         const auto entries = std::distance(std::filesystem::directory_iterator(Root()), {});
         EXPECT_EQ(entries, c.name == std::string("SymbolicLink") ? 3 : 2);  // the entry, tmp
         EXPECT_TRUE(std::filesystem::is_empty(TempDir()));
-        EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Source));
+        EXPECT_FALSE(engine->Core().Files().IsOpen(OpenFileTable::Source));
     }
     EXPECT_TRUE(log.Entries().empty());
     if (c.name == std::string("SymbolicLink")) {
@@ -265,7 +265,7 @@ TEST_F(EngineTest, SymbolicLinkTargetIsNeverTouched) {
 TEST_F(EngineTest, OpenFileNumberInUseFailsAndCloseAllFreesIt) {
     const std::string path = Path("a.txt");
     WriteFile(path, "x\r\n");
-    engine->Files().Open(OpenFileTable::Source, [&] { return fs::File::OpenForReading(path); });
+    engine->Core().Files().Open(OpenFileTable::Source, [&] { return fs::File::OpenForReading(path); });
     EXPECT_EQ(ErrorNumberOf([&] { engine->ConvertWinToUnix(path); }), err::FileAlreadyOpen);
     EXPECT_EQ(ReadFile(path), "x\r\n");
     engine->CloseAllFiles();
@@ -352,7 +352,7 @@ TEST_F(EngineTest, BinaryFileIsSkippedWhereverItsControlByteIsAndWhateverFailsOn
          [this](Engine&) { std::filesystem::remove_all(TempDir()); }},
         {"number 2 in use", text + "\x03",
          [](Engine& e) {
-             e.Files().Open(OpenFileTable::Work, [&] { return fs::File::CreateWorkFile(e.WorkFile() + "x"); });
+             e.Core().Files().Open(OpenFileTable::Work, [&] { return fs::File::CreateWorkFile(e.WorkFile() + "x"); });
          }},
     };
     NamedWorkFileOnly named;  // in the temporary folder, which a case may remove
@@ -366,7 +366,7 @@ TEST_F(EngineTest, BinaryFileIsSkippedWhereverItsControlByteIsAndWhateverFailsOn
         EXPECT_FALSE(engine->ConvertWinToUnix(path)) << c.name;
         EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_  Бинарный файл: " + path}) << c.name;
         EXPECT_EQ(ReadFile(path), c.content) << c.name;
-        EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Source)) << c.name;
+        EXPECT_FALSE(engine->Core().Files().IsOpen(OpenFileTable::Source)) << c.name;
         engine->CloseAllFiles();
         std::filesystem::remove_all(TempDir());
         std::filesystem::create_directory(TempDir());

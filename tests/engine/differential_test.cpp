@@ -7,7 +7,7 @@
 #include <optional>
 #include <random>
 
-#include "folder_walk.h"
+#include "tidelin/folder_walk.h"
 #include "test_support.h"
 
 namespace tidelin::test {

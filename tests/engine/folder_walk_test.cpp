@@ -15,7 +15,7 @@
 #include <fstream>
 #include <functional>
 
-#include "folder_walk.h"
+#include "tidelin/folder_walk.h"
 #include "threads.h"
 #include "test_support.h"
 #include "tool_runner.h"
@@ -299,8 +299,8 @@ TEST_F(FolderWalkTest, AFailureNeitherStopsTheWalkNorLeavesFilesOpen) {
         EXPECT_EQ(ReadFile(tree_ + "/" + name).size(), 2u) << name;
     }
     EXPECT_EQ(ReadFile(tree_ + "/2.txt"), "2\r\n");
-    EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Source));
-    EXPECT_FALSE(engine->Files().IsOpen(OpenFileTable::Work));
+    EXPECT_FALSE(engine->Core().Files().IsOpen(OpenFileTable::Source));
+    EXPECT_FALSE(engine->Core().Files().IsOpen(OpenFileTable::Work));
 }
 
 TEST_F(FolderWalkTest, AStoppedWalkFinishesOnlyTheFilesInHand) {

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "engine.h"
+#include "engine_core.h"
 #include "kernels.h"
 
 namespace tidelin::kernels {

@@ -1,7 +1,7 @@
 // The message log model.
 #include <gtest/gtest.h>
 
-#include "message_log.h"
+#include "tidelin/message_log.h"
 
 namespace tidelin {
 namespace {

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "test_support.h"
 
 namespace tidelin::test {

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "test_support.h"
 
 namespace tidelin::test {
@@ -40,7 +40,7 @@ TEST_F(SlowTest, OutputPastTheWritePositionLimitRaisesOverflow) {
     }
     EXPECT_EQ(ErrorNumberOf([&] { engine->ConvertUnixToWin(path); }), err::Overflow);
     // Stopped right after the chunk that crossed the limit.
-    const std::int64_t written = engine->Files().Get(OpenFileTable::Work).Info().size;
+    const std::int64_t written = engine->Core().Files().Get(OpenFileTable::Work).Info().size;
     EXPECT_GT(written, Engine::MaxOutputSize);
     EXPECT_LE(written, Engine::MaxOutputSize + 2 * Engine::ChunkSize);
     engine->CloseAllFiles();

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <vector>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 
 namespace tidelin::test {
 

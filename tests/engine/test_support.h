@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "engine.h"
+#include "engine_core.h"
+#include "tidelin/engine.h"
 #include "filesystem.h"
-#include "message_log.h"
+#include "tidelin/message_log.h"
 
 namespace tidelin::test {
 

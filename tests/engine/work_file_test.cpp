@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "test_support.h"
 
 namespace tidelin::test {
@@ -187,12 +187,12 @@ TEST_F(WorkFileTest, UnloadClosesFilesLeftOpenByAFailedConversion) {
     engine.ChooseWorkFile();
     host.skipBinary = false;
     WriteFile(Path("a.txt"), "a\r\n");
-    engine.Files().Open(OpenFileTable::Work, [&] { return fs::File::CreateWorkFile(Path("other")); });
+    engine.Core().Files().Open(OpenFileTable::Work, [&] { return fs::File::CreateWorkFile(Path("other")); });
     EXPECT_EQ(ErrorNumberOf([&] { engine.ConvertWinToUnix(Path("a.txt")); }), err::FileAlreadyOpen);
-    EXPECT_TRUE(engine.Files().IsOpen(OpenFileTable::Source));
+    EXPECT_TRUE(engine.Core().Files().IsOpen(OpenFileTable::Source));
     engine.Unload();
-    EXPECT_FALSE(engine.Files().IsOpen(OpenFileTable::Source));
-    EXPECT_FALSE(engine.Files().IsOpen(OpenFileTable::Work));
+    EXPECT_FALSE(engine.Core().Files().IsOpen(OpenFileTable::Source));
+    EXPECT_FALSE(engine.Core().Files().IsOpen(OpenFileTable::Work));
     EXPECT_TRUE(Exists(Path("other")));  // not the engine's to delete
 }
 

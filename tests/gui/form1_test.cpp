@@ -19,7 +19,7 @@
 #include <memory>
 #include <utility>
 
-#include "filesystem.h"
+#include "tidelin/file_system.h"
 #include "form1_window.h"
 #include "layout.h"
 #include "gui_test_support.h"

@@ -4,7 +4,7 @@
 // First: it tames the macros windows.h defines over names the engine uses.
 #include "win32_support.h"
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "test_support.h"
 #include "win32_test_support.h"
 

@@ -5,7 +5,7 @@
 
 #include <aclapi.h>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "test_support.h"
 #include "win32_test_support.h"
 

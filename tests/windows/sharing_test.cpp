@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "test_support.h"
 #include "win32_test_support.h"
 

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "errors.h"
+#include "tidelin/errors.h"
 #include "test_support.h"
-#include "utf16.h"
+#include "tidelin/utf16.h"
 #include "win32_test_support.h"
 
 namespace tidelin::test {

@@ -3,8 +3,8 @@
 // First: it tames the macros windows.h defines over names the engine uses.
 #include "win32_support.h"
 
-#include "errors.h"
-#include "folder_walk.h"
+#include "tidelin/errors.h"
+#include "tidelin/folder_walk.h"
 #include "test_support.h"
 #include "win32_test_support.h"
 

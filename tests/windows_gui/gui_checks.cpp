@@ -17,9 +17,9 @@
 
 #include "app_info.h"
 #include "control_ids.h"
-#include "engine.h"
+#include "tidelin/engine.h"
 #include "folder_tree.h"
-#include "folder_walk.h"
+#include "tidelin/folder_walk.h"
 #include "layout.h"
 #include "layout_check.h"
 #include "texts.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "control_ids.h"
-#include "utf16.h"
+#include "tidelin/utf16.h"
 #include "window_driver.h"
 
 namespace tidelin::gui_test {

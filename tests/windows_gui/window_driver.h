@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "utf16.h"
+#include "tidelin/utf16.h"
 
 namespace tidelin::gui_test {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "direction.h"
+#include "tidelin/direction.h"
 
 namespace tidelin {
 

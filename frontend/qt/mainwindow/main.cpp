@@ -3,8 +3,8 @@
 #include <QApplication>
 
 #include "app_info.h"
-#include "errors.h"
-#include "filesystem.h"
+#include "tidelin/errors.h"
+#include "tidelin/file_system.h"
 #include "form1_window.h"
 #include "qt_dialogs.h"
 #include "texts.h"
