@@ -134,72 +134,50 @@ PathInfo File::Info() const {
     return FromStat(st);
 }
 
-std::size_t File::ReadAt(void* buffer, std::size_t count, std::int64_t offset) {
-    auto* out = static_cast<char*>(buffer);
+namespace {
+
+// Repeats `step(done)` (a read or write of the bytes from `done` on, returning what the system
+// call did) until all `count` bytes are done or, for a read, the end comes; a signal that cuts
+// a call short starts it again.
+template <typename Step>
+std::size_t Repeat(std::size_t count, bool stopAtEnd, Step&& step) {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t got = ::pread(fd_, out + done, count - done, offset + done);
-        if (got < 0) {
+        const ssize_t moved = step(done);
+        if (moved < 0) {
             if (errno == EINTR) {
                 continue;
             }
             RaiseSystemError(errno);
         }
-        if (got == 0) {
+        if (moved == 0 && stopAtEnd) {
             break;
         }
-        done += static_cast<std::size_t>(got);
+        done += static_cast<std::size_t>(moved);
     }
     return done;
+}
+
+}  // namespace
+
+std::size_t File::ReadAt(void* buffer, std::size_t count, std::int64_t offset) {
+    auto* out = static_cast<char*>(buffer);
+    return Repeat(count, true, [&](std::size_t done) { return ::pread(fd_, out + done, count - done, offset + done); });
 }
 
 void File::WriteAt(const void* buffer, std::size_t count, std::int64_t offset) {
     const auto* in = static_cast<const char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t put = ::pwrite(fd_, in + done, count - done, offset + done);
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            RaiseSystemError(errno);
-        }
-        done += static_cast<std::size_t>(put);
-    }
+    Repeat(count, false, [&](std::size_t done) { return ::pwrite(fd_, in + done, count - done, offset + done); });
 }
 
 std::size_t File::Read(void* buffer, std::size_t count) {
     auto* out = static_cast<char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got = ::read(fd_, out + done, count - done);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            RaiseSystemError(errno);
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return done;
+    return Repeat(count, true, [&](std::size_t done) { return ::read(fd_, out + done, count - done); });
 }
 
 void File::Write(const void* buffer, std::size_t count) {
     const auto* in = static_cast<const char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t put = ::write(fd_, in + done, count - done);
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            RaiseSystemError(errno);
-        }
-        done += static_cast<std::size_t>(put);
-    }
+    Repeat(count, false, [&](std::size_t done) { return ::write(fd_, in + done, count - done); });
 }
 
 namespace {
