@@ -66,7 +66,7 @@ bool Form1::ConfirmFolderConversion(const std::string& folder, Direction directi
         return false;
     }
     bool walked = false;
-    WalkWithProgress([&] { walked = ConvertChosenFolder(engine_, folder, direction); });
+    WalkWithProgress([&] { walked = ConvertChosenFolder(engine_, folder, direction).has_value(); });
     return walked;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "texts.h"
+#include "tidelin/errors.h"
 
 namespace tidelin::app {
 
@@ -19,8 +20,7 @@ constexpr Control Form1Controls[] = {
     {"Command4", K::Button, "Конвертировать папку Unix в Windows", nullptr, 4080, 600, 3735, 375, true},
     {"DlgFilename", K::Hidden, "DlgFilename", nullptr, 7440, 360, 975, 255, false},
     {"Frame1", K::Frame, "Сообщения:", nullptr, 120, 1440, 7695, 2295, false},
-    {"Label1", K::Label, "Системные, скрытые и файлы только для чтения не перезаписываются.", "Frame1", 120,
-     1800, 5655, 375, false},
+    {"Label1", K::Label, ProtectedFileText, "Frame1", 120, 1800, 5655, 375, false},
     {"Check1", K::CheckBox, "Не изменять бинарные файлы", nullptr, 2640, 1200, 3135, 255, true},
 };
 

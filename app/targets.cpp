@@ -22,13 +22,12 @@ bool ConvertChosenFile(Engine& engine, const std::string& path, Direction direct
     return engine.Convert(path, direction);
 }
 
-bool ConvertChosenFolder(Engine& engine, const std::string& folder, Direction direction) {
+std::optional<WalkOutcome> ConvertChosenFolder(Engine& engine, const std::string& folder, Direction direction) {
     engine.Log().Clear();
     if (!fs::EntryExists(folder)) {
-        return false;
+        return std::nullopt;
     }
-    ConvertFolderTree(engine, folder, direction);
-    return true;
+    return ConvertFolderTree(engine, folder, direction);
 }
 
 }  // namespace tidelin::app

@@ -2,9 +2,11 @@
 // through a link is walked, and the engine work a confirmed command runs.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "tidelin/direction.h"
+#include "tidelin/folder_walk.h"
 
 namespace tidelin {
 class Engine;
@@ -22,7 +24,8 @@ std::string FolderToWalk(const std::string& chosen);
 bool ConvertChosenFile(Engine& engine, const std::string& path, Direction direction);
 
 // A confirmed folder command: the message list is emptied and, when the folder still exists,
-// its tree is walked. True when the walk ran; the walk logs its own failures.
-bool ConvertChosenFolder(Engine& engine, const std::string& folder, Direction direction);
+// its tree is walked. What the walk did, or nothing when the folder is gone; the walk logs its
+// own failures.
+std::optional<WalkOutcome> ConvertChosenFolder(Engine& engine, const std::string& folder, Direction direction);
 
 }  // namespace tidelin::app

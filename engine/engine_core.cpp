@@ -55,13 +55,15 @@ void EngineCore::RemoveOwnWorkFile() noexcept {
 void EngineCore::StartBatching(PublishBatch::FailureReport failed) {
     batchFailed_ = std::move(failed);
     lastReplaced_.clear();
+    tally_ = WalkOutcome();
 }
 
 void EngineCore::PublishWaiting() {
     if (!batch_.Empty()) {
-        std::string last = batch_.Publish(batchFailed_);
-        if (!last.empty()) {
-            lastReplaced_ = std::move(last);
+        PublishBatch::Published published = batch_.Publish(batchFailed_);
+        tally_.converted += published.replaced;
+        if (!published.last.empty()) {
+            lastReplaced_ = std::move(published.last);
         }
     }
 }
@@ -117,11 +119,13 @@ bool EngineCore::Convert(const std::string& path, Direction direction) {
 void EngineCore::LogBinaryFile(const std::string& path) {
     PublishWaiting();
     log_.Append(Engine::BinaryEntryPrefix + path, path);
+    ++tally_.binary;
 }
 
 void EngineCore::LogTooLargeFile(const std::string& path) {
     PublishWaiting();
     log_.Append(Engine::TooLargeEntryPrefix + path);
+    ++tally_.tooLarge;
 }
 
 fs::File EngineCore::CreateUnnamedCopy(const std::string& path, const fs::PathInfo& keep) {
@@ -199,6 +203,7 @@ void EngineCore::PutInPlace(const std::string& path, const fs::PathInfo& read) {
     files_.CloseAll();
     lastReplaced_ = path;
     fs::SyncFolderOf(path);
+    ++tally_.converted;
 }
 
 bool EngineCore::IsBinaryFile(const std::string& path) {

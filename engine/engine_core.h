@@ -16,6 +16,7 @@
 #include "page_release.h"
 #include "publish_batch.h"
 #include "tidelin/engine.h"
+#include "tidelin/folder_walk.h"
 
 namespace tidelin {
 
@@ -50,6 +51,9 @@ public:
     void DropWaitingBut(const std::string& path) noexcept { batch_.KeepOnly(path); }
     // The file a rename last put new content in, since StartBatching (empty when none).
     const std::string& LastReplaced() const { return lastReplaced_; }
+    // The files replaced, and those left alone as binary or too large, since StartBatching;
+    // the walk counts its failures itself.
+    const WalkOutcome& Tally() const { return tally_; }
     // A walk's batch holds at most this many copies (each an open file), fewer than MaxFiles
     // where the process may open few files.
     void LimitBatch(std::size_t files) { batch_.SetMaxFiles(files); }
@@ -91,6 +95,7 @@ private:
     PublishBatch batch_;
     PublishBatch::FailureReport batchFailed_;  // empty while no walk batches
     std::string lastReplaced_;
+    WalkOutcome tally_;
     FileConverter converter_;
     std::unique_ptr<PageRelease> pageRelease_;  // none where there is one thread
 };

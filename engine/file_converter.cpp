@@ -47,7 +47,7 @@ FileConverter::Result FileConverter::Convert(OpenFileTable& files, const std::st
     // and the converted one is dropped.
     const fs::PathInfo current = fs::QueryPath(path);
     if (current.IsReadOnly() || current.IsHidden() || current.IsSystem() || current.IsDirectory()) {
-        throw EngineError(err::PathFileAccess, "Системные, скрытые и файлы только для чтения не перезаписываются.");
+        throw EngineError::Refusal(ProtectedFileText);
     }
     return Result::Converted;
 }

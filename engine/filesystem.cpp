@@ -237,11 +237,10 @@ namespace shared {
 
 void RequireRegular(const PathInfo& info) {
     if (info.kind == EntryKind::Directory) {
-        throw EngineError(err::PathFileAccess, "Это папка, а не файл.");
+        throw EngineError::Refusal("Это папка, а не файл.");
     }
     if (info.kind != EntryKind::Regular) {
-        throw EngineError(err::PathFileAccess,
-                          "Системные файлы (ссылки, каналы, устройства) не изменяются.");
+        throw EngineError::Refusal("Системные файлы (ссылки, каналы, устройства) не изменяются.");
     }
 }
 

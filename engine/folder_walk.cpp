@@ -23,31 +23,33 @@ void LogFailure(EngineCore& engine, const EngineError& error, const std::string&
                         path);
 }
 
-// A file of the walk that failed: its entry follows those of the copies waiting before it.
-void FailInWalk(EngineCore& engine, const EngineError& error, const std::string& path) {
+// A file of the walk that could not be rewritten, or was refused: its entry follows those of
+// the copies waiting before it.
+void FailInWalk(EngineCore& engine, WalkOutcome& outcome, const EngineError& error, const std::string& path) {
     engine.CloseAllFiles();
     engine.PublishWaiting();
     LogFailure(engine, error, path);
+    ++(error.IsRefusal() ? outcome.refused : outcome.failed);
 }
 
 // Converts one file of the walk; a failure becomes an error entry and the walk goes on.
-void ConvertInWalk(EngineCore& engine, const std::string& path, Direction direction) {
+void ConvertInWalk(EngineCore& engine, WalkOutcome& outcome, const std::string& path, Direction direction) {
     if (fs::RemoveIfAbandonedCopy(path)) {
         return;  // the program's own copy: a crashed run's is removed, a running one's left
     }
     try {
         engine.Convert(path, direction);
     } catch (const EngineError& error) {
-        FailInWalk(engine, error, path);
+        FailInWalk(engine, outcome, error, path);
     }
 }
 
 // Takes back a file the walk handed out, in the walk's order, as if it had been converted
 // right then: its entries, and its copy into the batch.
-void FinishInWalk(EngineCore& engine, WalkPool::File& file, Direction direction) {
+void FinishInWalk(EngineCore& engine, WalkOutcome& outcome, WalkPool::File& file, Direction direction) {
     switch (file.outcome) {
         case WalkPool::Outcome::OnOwner:
-            ConvertInWalk(engine, file.path, direction);
+            ConvertInWalk(engine, outcome, file.path, direction);
             break;
         case WalkPool::Outcome::Ready:
             engine.AddToBatch(file.path, file.read, std::move(file.copy));
@@ -56,14 +58,14 @@ void FinishInWalk(EngineCore& engine, WalkPool::File& file, Direction direction)
             try {
                 engine.LogBinaryFile(file.path);
             } catch (const EngineError& error) {
-                FailInWalk(engine, error, file.path);
+                FailInWalk(engine, outcome, error, file.path);
             }
             break;
         case WalkPool::Outcome::TooLarge:
             engine.LogTooLargeFile(file.path);
             break;
         case WalkPool::Outcome::Failed:
-            FailInWalk(engine, *file.error, file.path);
+            FailInWalk(engine, outcome, *file.error, file.path);
             break;
     }
     engine.Host().FileDone();
@@ -105,23 +107,25 @@ std::string NormaliseWalkFolder(const std::string& folder) {
     return path;
 }
 
-void ConvertFolderTree(Engine& walked, const std::string& folder, Direction direction) {
+WalkOutcome ConvertFolderTree(Engine& walked, const std::string& folder, Direction direction) {
     EngineCore& engine = walked.Core();
+    WalkOutcome outcome;
     if (IsRootFolder(folder)) {
         // A root is never walked; saying so keeps the finish from looking clean.
         engine.Log().Append(RootFolderEntryPrefix + folder);
-        return;
+        outcome.rootRefused = true;
+        return outcome;
     }
     const std::string root = NormaliseWalkFolder(folder);
     if (root.empty()) {
-        return;
+        return outcome;
     }
     try {
         if (!fs::QueryPath(root).IsDirectory()) {
-            return;
+            return outcome;
         }
     } catch (const EngineError&) {
-        return;
+        return outcome;
     }
 
     // One frame per folder on the current path: the folder and the subfolders it still has
@@ -140,7 +144,7 @@ void ConvertFolderTree(Engine& walked, const std::string& folder, Direction dire
     engine.LimitBatch(plan.batchFiles);
     WalkPool pool(
         plan.workers, plan.inFlight, direction, engine.Host(),
-        [&engine, direction](WalkPool::File& file) { FinishInWalk(engine, file, direction); },
+        [&engine, &outcome, direction](WalkPool::File& file) { FinishInWalk(engine, outcome, file, direction); },
         [&engine](const std::string& inHand) { engine.DropWaitingBut(inHand); });
     std::string last;  // the folder entered last
     const auto enter = [&](std::string path) {
@@ -157,6 +161,7 @@ void ConvertFolderTree(Engine& walked, const std::string& folder, Direction dire
             pool.FinishAll();
             engine.PublishWaiting();
             LogFailure(engine, error, frame.path);
+            ++outcome.unlistedFolders;
             return;
         }
         for (fs::FolderEntry& entry : entries) {
@@ -173,8 +178,9 @@ void ConvertFolderTree(Engine& walked, const std::string& folder, Direction dire
 
     // The files' new content is flushed to disk in batches, not one file at a time. Should
     // the walk end abnormally, the waiting copies are dropped and their sources stay old.
-    engine.StartBatching([&engine](const std::string& path, const EngineError& error) {
+    engine.StartBatching([&engine, &outcome](const std::string& path, const EngineError& error) {
         LogFailure(engine, error, path);
+        ++(error.IsRefusal() ? outcome.refused : outcome.failed);
     });
     struct StopBatching {
         EngineCore& engine;
@@ -199,6 +205,12 @@ void ConvertFolderTree(Engine& walked, const std::string& folder, Direction dire
         engine.Log().Append(StoppedEntryPrefix + (replaced.empty() ? last : fs::FolderOf(replaced)));
     }
     engine.FinishBatching();
+    // The engine counted what it replaced and what it left alone; the walk, what failed.
+    outcome.converted = engine.Tally().converted;
+    outcome.binary = engine.Tally().binary;
+    outcome.tooLarge = engine.Tally().tooLarge;
+    outcome.stopped = pool.Stopped();
+    return outcome;
 }
 
 }  // namespace tidelin

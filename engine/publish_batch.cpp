@@ -15,7 +15,7 @@ void PublishBatch::KeepOnly(const std::string& path) noexcept {
     bytes_ = pending_.empty() ? 0 : pending_.front().read.size;
 }
 
-std::string PublishBatch::Publish(const FailureReport& failed) {
+PublishBatch::Published PublishBatch::Publish(const FailureReport& failed) {
     std::vector<Pending> batch = std::exchange(pending_, {});
     bytes_ = 0;
     // One flush of each file system that holds copies still on their way (a copy lies beside
@@ -80,15 +80,16 @@ std::string PublishBatch::Publish(const FailureReport& failed) {
             }
         }
     }
-    std::string last;
+    Published published;
     for (const Pending& file : batch) {
         if (file.failure) {
             failed(file.path, *file.failure);
         } else {
-            last = file.path;
+            ++published.replaced;
+            published.last = file.path;
         }
     }
-    return last;
+    return published;
 }
 
 }  // namespace tidelin

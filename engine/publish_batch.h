@@ -37,9 +37,13 @@ public:
     bool Empty() const { return pending_.empty(); }
 
     // Publishes every waiting copy. Each file that cannot be replaced keeps its old content
-    // and is reported to `failed`, in the order the copies were added. Returns the path of the
-    // last file replaced (empty when none was).
-    std::string Publish(const FailureReport& failed);
+    // and is reported to `failed`, in the order the copies were added. Returns how many files
+    // were replaced and the path of the last one (empty when none was).
+    struct Published {
+        std::size_t replaced = 0;
+        std::string last;
+    };
+    Published Publish(const FailureReport& failed);
     // Drops every waiting copy: their sources keep their old content. Never fails.
     void Drop() noexcept { pending_.clear(); bytes_ = 0; }
     // Drops every waiting copy but that of `path` (if it waits).

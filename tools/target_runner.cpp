@@ -32,22 +32,22 @@ bool TargetRunner::ConvertFolder(const std::string& path) {
     if (folder.empty()) {
         return false;
     }
+    std::optional<WalkOutcome> outcome;
     try {
-        app::ConvertChosenFolder(engine_, folder, direction_);
+        outcome = app::ConvertChosenFolder(engine_, folder, direction_);
     } catch (const EngineError& error) {
         engine_.CloseAllFiles();
         Report(folder, app::text::ErrorText(error.Number(), error.Description()) + CauseSuffix(error));
         return false;
     }
-    if (fs::StopSignalStatus() == 0) {  // a walk stopped by Ctrl-C ends with its stop entry
+    if (!outcome) {
+        Report(path, Tr("no such folder"));
+        return false;
+    }
+    if (!outcome->stopped) {  // a walk stopped by Ctrl-C ends with its stop entry
         std::cout << app::text::Completed << '\n';
     }
-    for (const std::string& entry : engine_.Log().Entries()) {
-        if (entry.rfind(WalkErrorEntryPrefix, 0) == 0) {
-            return false;
-        }
-    }
-    return true;
+    return outcome->Clean();
 }
 
 std::string TargetRunner::FolderToWalk(const std::string& path) {

@@ -222,7 +222,10 @@ TEST_F(FolderWalkTest, TheRootIsNeverWalkedHoweverSpelled) {
             std::string report;
             for (const auto& [spelling, named] : spellings) {
                 log.Clear();
-                ConvertFolderTree(*engine, spelling, Direction::WinToUnix);
+                const WalkOutcome outcome = ConvertFolderTree(*engine, spelling, Direction::WinToUnix);
+                if (!outcome.rootRefused || outcome.Clean() || outcome.converted != 0) {
+                    report += "walked or not refused: " + spelling + "\n";
+                }
                 for (const std::string& entry : log.Entries()) {
                     report += entry + "\n";
                 }
@@ -276,6 +279,7 @@ TEST_F(FolderWalkTest, AFailureNeitherStopsTheWalkNorLeavesFilesOpen) {
     const std::string changed = Make("1b.txt", "1b\r\n");
     Make("2.txt", "2\r\n", 0444);
     Make("2b.bin", std::string("\0\r\n", 3));
+    MakeSparseFile(tree_ + "/2c.big", Engine::MaxFileSize + 1);
     Make("3.txt", "3\r\n");
     Make("later/4.txt", "4\r\n", 0444);
     Make("later/5.txt", "5\r\n");
@@ -286,12 +290,13 @@ TEST_F(FolderWalkTest, AFailureNeitherStopsTheWalkNorLeavesFilesOpen) {
             WriteFile(changed, "other\r\n");
         }
     });
-    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
+    const WalkOutcome outcome = ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
     // The entries come in the walk's order, whenever each file's failure showed.
     EXPECT_EQ(log.Entries(), (std::vector<std::string>{Protected + tree_ + "/.hidden-file",
                                                        "!_ Ошибка 57 Файл изменился во время чтения. - " + changed,
                                                        Protected + tree_ + "/2.txt",
                                                        "!_  Бинарный файл: " + tree_ + "/2b.bin",
+                                                       "!_  Размер файла больше 2047 МБ: " + tree_ + "/2c.big",
                                                        Protected + tree_ + "/later/4.txt"}));
     EXPECT_EQ(ReadFile(changed), "other\r\n");
     for (const char* name : {"1.txt", "3.txt", "later/5.txt", ".hidden-folder/6.txt"}) {
@@ -299,6 +304,14 @@ TEST_F(FolderWalkTest, AFailureNeitherStopsTheWalkNorLeavesFilesOpen) {
         EXPECT_EQ(ReadFile(tree_ + "/" + name).size(), 2u) << name;
     }
     EXPECT_EQ(ReadFile(tree_ + "/2.txt"), "2\r\n");
+    // The outcome counts each file once: a refusal by rule apart from a failure.
+    EXPECT_EQ(outcome.converted, 4u);
+    EXPECT_EQ(outcome.binary, 1u);
+    EXPECT_EQ(outcome.tooLarge, 1u);
+    EXPECT_EQ(outcome.refused, 3u);
+    EXPECT_EQ(outcome.failed, 1u);
+    EXPECT_FALSE(outcome.Clean());
+    EXPECT_FALSE(outcome.stopped);
     EXPECT_FALSE(engine->Core().Files().IsOpen(OpenFileTable::Source));
     EXPECT_FALSE(engine->Core().Files().IsOpen(OpenFileTable::Work));
 }
@@ -317,8 +330,10 @@ TEST_F(FolderWalkTest, AStoppedWalkFinishesOnlyTheFilesInHand) {
         }
         const Threads set(threads);
         host.stopAfterFiles = 2;
-        ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
+        const WalkOutcome outcome = ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
         host.stopAfterFiles = -1;
+        EXPECT_TRUE(outcome.stopped);
+        EXPECT_TRUE(outcome.Clean());
         EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_  Остановлено пользователем: " + tree_});
         EXPECT_EQ(ReadFile(tree_ + "/f100.txt"), "x\r\n");
         EXPECT_EQ(ReadFile(tree_ + "/f101.txt"), "x\n");
@@ -328,6 +343,7 @@ TEST_F(FolderWalkTest, AStoppedWalkFinishesOnlyTheFilesInHand) {
             converted += ReadFile(entry.path().string()) == "x\n";
         }
         EXPECT_LE(converted, std::atoi(threads));
+        EXPECT_EQ(outcome.converted, static_cast<std::size_t>(converted));
     }
 }
 
@@ -414,7 +430,10 @@ TEST_F(FolderWalkTest, LinksAreLoggedAndNeverFollowed) {
     ASSERT_EQ(::symlink(tree_.c_str(), (tree_ + "/sub/up").c_str()), 0);
     ASSERT_EQ(::symlink(outside.c_str(), (tree_ + "/to-file").c_str()), 0);
     ASSERT_EQ(::mkfifo((tree_ + "/fifo").c_str(), 0644), 0);
-    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
+    const WalkOutcome outcome = ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
+    EXPECT_EQ(outcome.converted, 2u);
+    EXPECT_EQ(outcome.refused, 4u);
+    EXPECT_EQ(outcome.failed, 0u);
     EXPECT_EQ(log.Entries(), (std::vector<std::string>{SystemFile + tree_ + "/fifo",
                                                        SystemFile + tree_ + "/loop",
                                                        SystemFile + tree_ + "/to-file",
@@ -463,7 +482,9 @@ TEST_F(FolderWalkTest, UnreadableFolderIsLoggedAndTheWalkGoesOn) {
     Make("closed/a.txt", "a\r\n");
     Make("open/b.txt", "b\r\n");
     ASSERT_EQ(::chmod((tree_ + "/closed").c_str(), 0000), 0);
-    ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
+    const WalkOutcome outcome = ConvertFolderTree(*engine, tree_, Direction::WinToUnix);
+    EXPECT_EQ(outcome.unlistedFolders, 1u);
+    EXPECT_EQ(outcome.converted, 1u);
     EXPECT_EQ(log.Entries(), std::vector<std::string>{"!_ Ошибка 70 Доступ запрещён. - " + tree_ + "/closed"});
     EXPECT_EQ(ReadFile(tree_ + "/open/b.txt"), "b\n");
 }

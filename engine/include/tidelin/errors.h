@@ -27,6 +27,10 @@ constexpr std::int32_t PathFileAccess = 75;
 constexpr std::int32_t PathNotFound = 76;
 }  // namespace err
 
+// Why a read-only, hidden or system file keeps its content; the main window says it too.
+inline constexpr char ProtectedFileText[] =
+    "Системные, скрытые и файлы только для чтения не перезаписываются.";
+
 class EngineError : public std::runtime_error {
 public:
     EngineError(std::int32_t number, std::string description, std::int64_t systemCode = 0,
@@ -36,6 +40,15 @@ public:
           description_(std::move(description)),
           systemCode_(systemCode),
           systemText_(std::move(systemText)) {}
+
+    // Error 75 for a file this program does not rewrite by rule (a link, a special file, a
+    // read-only, hidden or system file), as against one it could not rewrite.
+    static EngineError Refusal(std::string description) {
+        EngineError error(err::PathFileAccess, std::move(description));
+        error.refusal_ = true;
+        return error;
+    }
+    bool IsRefusal() const { return refusal_; }
 
     // What the windows show.
     std::int32_t Number() const { return number_; }
@@ -50,6 +63,7 @@ private:
     std::string description_;
     std::int64_t systemCode_;
     std::string systemText_;
+    bool refusal_ = false;
 };
 
 // ": ", the operating system's text and code, for the end of a tool's message ("": Permission

@@ -2,6 +2,7 @@
 // engine's file conversions.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "tidelin/direction.h"
@@ -16,12 +17,30 @@ inline constexpr char WalkErrorEntryPrefix[] = "!_ Ошибка ";
 // The entry for a chosen root folder, which is never walked; the folder follows it.
 inline constexpr char RootFolderEntryPrefix[] = "!_  Корневая папка не конвертируется: ";
 
+// What one folder walk did with the files and folders it met; each file counts once, in the
+// count its entry (or its lack of one) belongs to.
+struct WalkOutcome {
+    std::size_t converted = 0;        // rewritten with the new line breaks
+    std::size_t binary = 0;           // left alone as binary
+    std::size_t tooLarge = 0;         // left alone: past the size limit
+    std::size_t refused = 0;          // not rewritten by rule: links, special, read-only, hidden files
+    std::size_t failed = 0;           // could not be rewritten: the error entry says why
+    std::size_t unlistedFolders = 0;  // could not be listed: nothing below them was seen
+    bool rootRefused = false;         // the chosen folder is a root folder and was not walked
+    bool stopped = false;             // the host stopped it; the files after kept their content
+
+    // Whether every file met was converted or left alone by choice (binary, too large), as
+    // far as the walk went: no error entry and no root entry.
+    bool Clean() const { return refused == 0 && failed == 0 && unlistedFolders == 0 && !rootRefused; }
+};
+
 // Converts every file of `folder` and of all its subfolders, depth-first, a folder's files
-// before its subfolders, in byte order of the names. A file that fails is logged as an error entry and the walk
-// goes on; nothing reaches the caller. Between two files the host may end the walk
-// (EngineHost::StopRequested); it then logs one entry naming the folder it was in.
-// A root folder (on Windows a drive root) is never walked: it gets one entry.
-void ConvertFolderTree(Engine& engine, const std::string& folder, Direction direction);
+// before its subfolders, in byte order of the names. A file that fails is logged as an error
+// entry and the walk goes on; nothing is raised to the caller, which learns what happened from
+// the outcome. Between two files the host may end the walk (EngineHost::StopRequested); it
+// then logs one entry naming the folder it was in. A root folder (on Windows a drive root) is
+// never walked: it gets one entry.
+WalkOutcome ConvertFolderTree(Engine& engine, const std::string& folder, Direction direction);
 
 // Whether `folder` is the root of the file system (on Windows a drive's or a share's root),
 // however it is spelled: "/", "//", "/tmp/..", "/.", a link to "/". Such a folder is never
