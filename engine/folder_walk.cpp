@@ -8,6 +8,7 @@
 #include "filesystem.h"
 #include "tidelin/folder_walk.h"
 #include "threads.h"
+#include "walk_order.h"
 #include "walk_pool.h"
 
 namespace tidelin {
@@ -128,14 +129,6 @@ WalkOutcome ConvertFolderTree(Engine& walked, const std::string& folder, Directi
         return outcome;
     }
 
-    // One frame per folder on the current path: the folder and the subfolders it still has
-    // to walk. An explicit stack keeps a deep tree from exhausting the call stack.
-    struct Frame {
-        std::string path;
-        std::vector<std::string> subfolders;
-        std::size_t next = 0;
-    };
-    std::vector<Frame> stack;
     // Up to one file per thread is converted at once, each on a worker of its own; the files
     // come back here in the walk's order. Batches and threads fit the descriptors left.
     // When the user stops the walk, only the files whose conversion has begun are finished
@@ -146,35 +139,6 @@ WalkOutcome ConvertFolderTree(Engine& walked, const std::string& folder, Directi
         plan.workers, plan.inFlight, direction, engine.Host(),
         [&engine, &outcome, direction](WalkPool::File& file) { FinishInWalk(engine, outcome, file, direction); },
         [&engine](const std::string& inHand) { engine.DropWaitingBut(inHand); });
-    std::string last;  // the folder entered last
-    const auto enter = [&](std::string path) {
-        last = path;
-        Frame frame{std::move(path), {}, 0};
-        std::vector<fs::FolderEntry> entries;
-        try {
-            // The whole listing is read before any file is converted, so a replaced file
-            // cannot come back in the enumeration. A link is never a subfolder.
-            entries = fs::ListFolder(frame.path);
-        } catch (const EngineError& error) {
-            // A folder that cannot be listed (no permission, a path too long to open) is one
-            // entry; the walk goes on without what lies below it.
-            pool.FinishAll();
-            engine.PublishWaiting();
-            LogFailure(engine, error, frame.path);
-            ++outcome.unlistedFolders;
-            return;
-        }
-        for (fs::FolderEntry& entry : entries) {
-            if (entry.isDirectory) {
-                frame.subfolders.push_back(std::move(entry.name));
-            } else if (pool.CheckStop()) {
-                return;  // no other file is touched
-            } else {
-                pool.Submit(frame.path, entry.name, !fs::IsCopyName(entry.name));
-            }
-        }
-        stack.push_back(std::move(frame));
-    };
 
     // The files' new content is flushed to disk in batches, not one file at a time. Should
     // the walk end abnormally, the waiting copies are dropped and their sources stay old.
@@ -186,16 +150,27 @@ WalkOutcome ConvertFolderTree(Engine& walked, const std::string& folder, Directi
         EngineCore& engine;
         ~StopBatching() { engine.StopBatching(); }
     } stopBatching{engine};
-    enter(root);
-    while (!pool.Stopped() && !stack.empty()) {
-        Frame& top = stack.back();
-        if (top.next == top.subfolders.size()) {
-            stack.pop_back();
-            continue;
-        }
-        std::string subfolder = fs::JoinPath(top.path, top.subfolders[top.next++]);
-        enter(std::move(subfolder));
-    }
+    std::string last;  // the folder entered last
+    VisitInWalkOrder(
+        root, {[&](const std::string& current, const std::vector<std::string>& files) {
+                   last = current;
+                   for (const std::string& name : files) {
+                       if (pool.CheckStop()) {
+                           return false;  // no other file is touched
+                       }
+                       pool.Submit(current, name, !fs::IsCopyName(name));
+                   }
+                   return !pool.Stopped();
+               },
+               [&](const std::string& current, const EngineError& error) {
+                   // A folder that cannot be listed (no permission, a path too long to open)
+                   // is one entry, after those of the files before it.
+                   last = current;
+                   pool.FinishAll();
+                   engine.PublishWaiting();
+                   LogFailure(engine, error, current);
+                   ++outcome.unlistedFolders;
+               }});
     pool.FinishAll();
     if (pool.Stopped()) {
         // The entry names the folder of the last file replaced, where the user finds the walk
