@@ -24,7 +24,9 @@ enum class Command { FileWinToUnix, FileUnixToWin, FolderWinToUnix, FolderUnixTo
 // The command of the button named `name` (Command1 ... Command4); none for any other control.
 std::optional<Command> CommandOf(const std::string& name);
 
-class Form1 : public EngineHost, public MessageLogObserver {
+// Form1 is the engine's host and the message log's observer for its own engine and log; the
+// windows see only its commands and state.
+class Form1 : private EngineHost, private MessageLogObserver {
 public:
     explicit Form1(Form1View& view);
     ~Form1() override;
@@ -41,16 +43,6 @@ public:
 
     // A click on Command1 ... Command4 (ignored while busy).
     void Click(Command command);
-    void ConvertFileCommand(Direction direction);
-    void ConvertFolderCommand(Direction direction);
-    // Confirm and run the engine work; true when the file was converted / the walk ran.
-    bool ConfirmFileConversion(Direction direction);
-    bool ConfirmFolderConversion(const std::string& folder, Direction direction);
-    // The file chooser: the path of an existing file, exactly as chosen, or empty on cancel.
-    std::string ShowOpenFile(const std::string& title, const std::string& filterDescription,
-                             const std::string& filterPattern);
-    // The folder chooser: an accepted folder goes to FolderPath; a cancel leaves it.
-    std::string BrowseForFolder(const std::string& title);
 
     // Check1, "Не изменять бинарные файлы": ticked at every start.
     void SetSkipBinary(bool skip) { skipBinary_ = skip; }
@@ -63,21 +55,33 @@ public:
     Engine& GetEngine() { return engine_; }
     MessageLog& Log() { return log_; }
 
-    // EngineHost: events are processed at most every YieldInterval, the title shows a walk's
-    // progress at most every TitleInterval.
+    // Events are processed at most every YieldInterval, the title shows a walk's progress at
+    // most every TitleInterval.
     static constexpr std::chrono::milliseconds YieldInterval{8};
     static constexpr std::chrono::milliseconds TitleInterval{250};
+
+private:
+    using Clock = std::chrono::steady_clock;
+    void ConvertFileCommand(Direction direction);
+    void ConvertFolderCommand(Direction direction);
+    // Confirm and run the engine work; true when the file was converted / the walk ran.
+    bool ConfirmFileConversion(Direction direction);
+    bool ConfirmFolderConversion(const std::string& folder, Direction direction);
+    // The file chooser: the path of an existing file, exactly as chosen, or empty on cancel.
+    std::string ShowOpenFile(const std::string& title, const std::string& filterDescription,
+                             const std::string& filterPattern);
+    // The folder chooser: an accepted folder goes to FolderPath; a cancel leaves it.
+    std::string BrowseForFolder(const std::string& title);
+
+    // EngineHost.
     void Yield() override;
     void FileDone() override;
     bool StopRequested() override { return stopRequested_; }
-
     // MessageLogObserver: the list shows every entry, scrolls over the widest, and paths that
     // count raise MaxEntryWidth.
     void EntryAppended(const std::string& entry, const std::string& widthSubject) override;
     void EntriesCleared() override;
 
-private:
-    using Clock = std::chrono::steady_clock;
     void EnterBusy();
     void LeaveBusy();
     // Runs `work`; a failure closes every open file and is shown as "Error N description".

@@ -7,6 +7,11 @@
 
 namespace tidelin::app {
 
+// A twip is 1/1440 inch, so `twips` are twips * dpi / 1440 pixels at `dpi` dots per inch.
+inline constexpr int TwipsPerInch = 1440;
+inline constexpr double PixelsFromTwips(double twips, double dpi) { return twips * dpi / TwipsPerInch; }
+inline constexpr double TwipsFromPixels(double pixels, double dpi) { return pixels * TwipsPerInch / dpi; }
+
 enum class ControlKind {
     Button,
     CheckBox,

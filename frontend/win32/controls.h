@@ -8,9 +8,9 @@
 
 namespace tidelin::win32 {
 
-// Twips (1/1440 inch) to pixels at `dpi` dots per inch.
+// Twips to whole pixels at `dpi` dots per inch, rounded as the system rounds dialog units.
 inline int Pixels(int twips, int dpi) {
-    return ::MulDiv(twips, dpi, 1440);
+    return ::MulDiv(twips, dpi, app::TwipsPerInch);
 }
 
 class Controls {

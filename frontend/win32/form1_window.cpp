@@ -165,7 +165,7 @@ float Form1Window::MeasureTwips(const std::string& text) {
     ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
     ::SelectObject(dc, old);
     ::ReleaseDC(window_, dc);
-    return static_cast<float>(size.cx) * 1440.0f / static_cast<float>(controls_.Dpi());
+    return static_cast<float>(app::TwipsFromPixels(size.cx, controls_.Dpi()));
 }
 
 void Form1Window::ProcessEvents() {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "layout.h"
 #include "tidelin/utf16.h"
 
 namespace tidelin::win32 {
@@ -27,7 +28,7 @@ void MessageList::SetDpi(int dpi) {
 void MessageList::ApplyRange() {
     // The twips came from the window's own measure, so they turn back into whole pixels.
     const auto pixels =
-        static_cast<int>(std::ceil(widestTwips_ * static_cast<float>(dpi_) / 1440.0f - 0.01f));
+        static_cast<int>(std::ceil(app::PixelsFromTwips(widestTwips_, dpi_) - 0.01));
     ::SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(pixels + TextMargin), 0);
 }
 

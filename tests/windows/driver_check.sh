@@ -85,5 +85,22 @@ content "the filter's output" "$SCRATCH/filtered" 'a\nb\n'
 printf 'a\r\nb\032\r\n' | "$WINE" "$TOOL" --win-to-unix --convert-binary >"$SCRATCH/filtered" 2>"$SCRATCH/err"
 content "the filter's output with a Ctrl-Z" "$SCRATCH/filtered" 'a\nb\032\n'
 
+# The filter holds input of any size while it waits to know whether it is binary, in a
+# temporary file of its own: 3 MB of text is converted; with a NUL at its end it passes as it is.
+yes $'text\r' | head -n 500000 >"$SCRATCH/large.txt"
+yes text | head -n 500000 >"$SCRATCH/large.expected"
+{ cat "$SCRATCH/large.txt"; printf '\0'; } >"$SCRATCH/large.bin"
+for input in large.txt large.bin; do
+    expected="$SCRATCH/large.expected"
+    [ "$input" = large.bin ] && expected="$SCRATCH/large.bin"
+    if ! "$WINE" "$TOOL" --win-to-unix <"$SCRATCH/$input" >"$SCRATCH/filtered" 2>"$SCRATCH/err" ||
+        ! cmp -s "$SCRATCH/filtered" "$expected"; then
+        echo "FAILED: the filter on 3 MB ($input): $(wc -c <"$SCRATCH/filtered") bytes out; $(cat "$SCRATCH/err")"
+        failures=$((failures + 1))
+    else
+        echo "ok: the filter on 3 MB ($input)"
+    fi
+done
+
 echo "$failures failed"
 [ "$failures" -eq 0 ]

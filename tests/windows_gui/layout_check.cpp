@@ -18,7 +18,7 @@ void CheckLayout(HWND window, const app::WindowLayout& layout) {
     HDC screen = ::GetDC(nullptr);
     const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
     ::ReleaseDC(nullptr, screen);
-    const auto pixels = [dpi](int twips) { return ::MulDiv(twips, dpi, 1440); };
+    const auto pixels = [dpi](int twips) { return ::MulDiv(twips, dpi, app::TwipsPerInch); };
     const std::string at = " at " + std::to_string(dpi) + " DPI";
     RECT client{};
     ::GetClientRect(window, &client);

@@ -18,10 +18,13 @@ class EngineCore;
 class Engine {
 public:
     // The reading unit of the conversion and of the binary test: a file is read, tested and
-    // converted this many bytes at a time, and the host gets a turn after each.
+    // converted this many bytes at a time (0xFFF9, as the program has always read, not 64 KiB),
+    // and the host gets a turn after each, so the window repaints during a large file. A
+    // chunk's CR LF output is at most twice its size, which bounds the memory a file needs.
     static constexpr std::int64_t ChunkSize = 65529;
-    // The largest source that is converted: 2047 MiB and a little, so that the converted
-    // content's write position still fits a signed 32-bit number.
+    // The largest source that is converted, 14 bytes short of 2 GiB: a larger one is left
+    // as it is with its own entry, whose text speaks of 2047 MB. The converted content's
+    // write position then still fits a signed 32-bit number.
     static constexpr std::int64_t MaxFileSize = 2147483634;
     // The output may not pass this many bytes (a signed 32-bit write position from 1).
     static constexpr std::int64_t MaxOutputSize = 2147483646;

@@ -141,7 +141,7 @@ void Form1Window::SetTitle(const std::string& title) { setWindowTitle(FromUtf8(t
 
 float Form1Window::MeasureTwips(const std::string& text) {
     const QFontMetrics metrics(font(), this);
-    return static_cast<float>(metrics.horizontalAdvance(FromUtf8(text)) * 1440.0 / logicalDpiX());
+    return static_cast<float>(app::TwipsFromPixels(metrics.horizontalAdvance(FromUtf8(text)), logicalDpiX()));
 }
 
 void Form1Window::ProcessEvents() {
@@ -157,7 +157,7 @@ void Form1Window::ClearEntries() { list1_->clear(); }
 
 void Form1Window::SetListRange(float widestEntryTwips) {
     // The twips came from this window's own measure in whole pixels, so they turn back into them.
-    list1_->SetWidestText(static_cast<int>(std::lround(widestEntryTwips * logicalDpiX() / 1440.0)));
+    list1_->SetWidestText(static_cast<int>(std::lround(app::PixelsFromTwips(widestEntryTwips, logicalDpiX()))));
 }
 
 void Form1Window::closeEvent(QCloseEvent* event) {

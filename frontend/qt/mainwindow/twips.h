@@ -12,7 +12,7 @@ class QWidget;
 
 namespace tidelin {
 
-constexpr int TwipsPerPixel = 15;
+constexpr int TwipsPerPixel = app::TwipsPerInch / 96;  // a logical pixel is 1/96 inch
 
 inline QRect Twips(const app::Rect& at) {
     return QRect(at.left / TwipsPerPixel, at.top / TwipsPerPixel, at.width / TwipsPerPixel,
