@@ -5,7 +5,7 @@
 
 #include "tidelin/errors.h"
 #include "filesystem.h"
-#include "threads.h"
+#include "process_limits.h"
 
 namespace tidelin {
 

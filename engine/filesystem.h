@@ -6,11 +6,16 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tidelin/file_system.h"
 
 namespace tidelin::fs {
+
+// What the system's own error codes are called in a tool's message: "errno" on Linux,
+// "Win32 error" on Windows.
+extern const char* const SystemCodeName;
 
 // Whether two looks show the same file in the same state: the same device and inode, size,
 // modification and change time. Any write, truncation, rename over it or change of its owner,
@@ -22,19 +27,22 @@ bool SameFileState(const PathInfo& a, const PathInfo& b);
 // Windows a drive's or a share's root. False when `path` leads nowhere.
 bool IsFileSystemRoot(const std::string& path);
 
-// One open file descriptor; closed when the object goes away.
+// An open file as the operating system names it: a descriptor on Linux, a HANDLE on Windows.
+// Both fit a pointer-sized number, and -1 (INVALID_HANDLE_VALUE on Windows) is none.
+enum class NativeHandle : std::intptr_t { None = -1 };
+
+// One open file; closed when the object goes away.
 class File {
 public:
     File() = default;
-    // Takes over an open descriptor (or -1, for a closed File).
-    explicit File(int fd) : fd_(fd) {}
+    // Takes over an open file (or NativeHandle::None, for a closed File).
+    explicit File(NativeHandle handle) : handle_(handle) {}
     ~File() { CloseQuietly(); }
-    File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    File(File&& other) noexcept : handle_(std::exchange(other.handle_, NativeHandle::None)) {}
     File& operator=(File&& other) noexcept {
         if (this != &other) {
             CloseQuietly();
-            fd_ = other.fd_;
-            other.fd_ = -1;
+            handle_ = std::exchange(other.handle_, NativeHandle::None);
         }
         return *this;
     }
@@ -66,7 +74,7 @@ public:
     // when it is closed): it disappears when it is closed, also after a crash.
     static File CreateUnnamedTemporary();
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return handle_ != NativeHandle::None; }
     // Whether the file is a terminal.
     bool IsTerminal() const;
     PathInfo Info() const;
@@ -91,10 +99,10 @@ public:
     // Closes the file, ignoring any failure.
     void CloseQuietly() noexcept;
 
-    int Descriptor() const { return fd_; }
+    NativeHandle Native() const { return handle_; }
 
 private:
-    int fd_ = -1;
+    NativeHandle handle_ = NativeHandle::None;
 };
 
 // Replacing a file with converted content, in these separable steps (a folder walk may run the

@@ -26,11 +26,13 @@ namespace tidelin::fs {
 
 const char PathSeparator = '/';
 const char* const PathSeparators = "/";
+const char* const SystemCodeName = "errno";
 
 namespace {
 
 using posix::CloseFd;
 using posix::FromStat;
+using posix::RaiseSystemError;
 
 bool unnamedFilesOffered = true;
 
@@ -64,6 +66,26 @@ bool EntryExists(const std::string& path) {
     RaiseSystemError(errno);
 }
 
+std::string AbsolutePath(const std::string& path, const std::string& workingFolder) {
+    const std::string joined =
+        !path.empty() && path.front() == '/' ? path : workingFolder + '/' + path;
+    std::string result;
+    std::size_t start = 0;
+    while (start <= joined.size()) {
+        std::size_t end = joined.find('/', start);
+        if (end == std::string::npos) {
+            end = joined.size();
+        }
+        const std::string_view part(joined.data() + start, end - start);
+        if (!part.empty() && part != ".") {
+            result += '/';
+            result += part;
+        }
+        start = end + 1;
+    }
+    return result.empty() ? "/" : result;
+}
+
 std::string FinalPath(const std::string& path) {
     const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
                                                                 &std::free);
@@ -91,7 +113,7 @@ File File::OpenForReading(const std::string& path) {
         }
         RaiseSystemError(errno);
     }
-    File file(fd);
+    File file = posix::Adopt(fd);
     const PathInfo opened = file.Info();
     shared::RequireRegular(opened);
     (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -106,7 +128,7 @@ File File::CreateUnnamedBeside(const std::string& path) {
     if (fd >= 0) {
         // Once it has a name, the lock tells a walk that it belongs to a running conversion.
         ::flock(fd, LOCK_EX | LOCK_NB);
-        return File(fd);
+        return posix::Adopt(fd);
     }
     // EISDIR: a kernel that does not know unnamed files at all.
     if (errno == EOPNOTSUPP || errno == EISDIR) {
@@ -118,7 +140,7 @@ File File::CreateUnnamedBeside(const std::string& path) {
 File File::CreateWorkFile(const std::string& path) {
     const int fd = posix::CreateExclusiveLocked(path);
     if (fd >= 0) {
-        return File(fd);
+        return posix::Adopt(fd);
     }
     if (errno == EEXIST) {
         return File();
@@ -128,7 +150,7 @@ File File::CreateWorkFile(const std::string& path) {
 
 PathInfo File::Info() const {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) {
+    if (::fstat(posix::Fd(handle_), &st) != 0) {
         RaiseSystemError(errno);
     }
     return FromStat(st);
@@ -162,22 +184,22 @@ std::size_t Repeat(std::size_t count, bool stopAtEnd, Step&& step) {
 
 std::size_t File::ReadAt(void* buffer, std::size_t count, std::int64_t offset) {
     auto* out = static_cast<char*>(buffer);
-    return Repeat(count, true, [&](std::size_t done) { return ::pread(fd_, out + done, count - done, offset + done); });
+    return Repeat(count, true, [&](std::size_t done) { return ::pread(posix::Fd(handle_), out + done, count - done, offset + done); });
 }
 
 void File::WriteAt(const void* buffer, std::size_t count, std::int64_t offset) {
     const auto* in = static_cast<const char*>(buffer);
-    Repeat(count, false, [&](std::size_t done) { return ::pwrite(fd_, in + done, count - done, offset + done); });
+    Repeat(count, false, [&](std::size_t done) { return ::pwrite(posix::Fd(handle_), in + done, count - done, offset + done); });
 }
 
 std::size_t File::Read(void* buffer, std::size_t count) {
     auto* out = static_cast<char*>(buffer);
-    return Repeat(count, true, [&](std::size_t done) { return ::read(fd_, out + done, count - done); });
+    return Repeat(count, true, [&](std::size_t done) { return ::read(posix::Fd(handle_), out + done, count - done); });
 }
 
 void File::Write(const void* buffer, std::size_t count) {
     const auto* in = static_cast<const char*>(buffer);
-    Repeat(count, false, [&](std::size_t done) { return ::write(fd_, in + done, count - done); });
+    Repeat(count, false, [&](std::size_t done) { return ::write(posix::Fd(handle_), in + done, count - done); });
 }
 
 namespace {
@@ -187,7 +209,7 @@ File DuplicateOf(int fd) {
     if (copy < 0) {
         RaiseSystemError(errno);
     }
-    return File(copy);
+    return posix::Adopt(copy);
 }
 
 }  // namespace
@@ -200,7 +222,7 @@ File File::CreateUnnamedTemporary() {
     const std::string folder = TemporaryFolder();
     const int unnamed = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
     if (unnamed >= 0) {
-        return File(unnamed);
+        return posix::Adopt(unnamed);
     }
     std::string name = JoinPath(folder, "tidelin-XXXXXX");
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
@@ -208,20 +230,20 @@ File File::CreateUnnamedTemporary() {
         RaiseSystemError(errno);
     }
     ::unlink(name.c_str());
-    return File(fd);
+    return posix::Adopt(fd);
 }
 
-bool File::IsTerminal() const { return ::isatty(fd_) != 0; }
+bool File::IsTerminal() const { return ::isatty(posix::Fd(handle_)) != 0; }
 
 void File::Sync() {
-    if (::fsync(fd_) != 0) {
+    if (::fsync(posix::Fd(handle_)) != 0) {
         RaiseSystemError(errno);
     }
 }
 
 bool File::SyncFileSystem() {
 #if defined(__linux__)
-    if (::syncfs(fd_) != 0) {
+    if (::syncfs(posix::Fd(handle_)) != 0) {
         RaiseSystemError(errno);
     }
     return true;
@@ -231,16 +253,14 @@ bool File::SyncFileSystem() {
 }
 
 void File::Close() {
-    const int fd = fd_;
-    fd_ = -1;
+    const int fd = posix::Fd(std::exchange(handle_, NativeHandle::None));
     if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) {
         RaiseSystemError(errno);
     }
 }
 
 void File::CloseQuietly() noexcept {
-    CloseFd(fd_);
-    fd_ = -1;
+    CloseFd(posix::Fd(std::exchange(handle_, NativeHandle::None)));
 }
 
 void RemoveIfSameFile(const std::string& path, const PathInfo& id) noexcept {

@@ -4,12 +4,12 @@
 // system entries and are never followed. The twin of filesystem_posix.cpp, with the same
 // functions in the same order: looking at entries, open files, the removal of left-overs,
 // folder listings and the temporary folder.
-#include <io.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -23,6 +23,7 @@ namespace tidelin::fs {
 
 const char PathSeparator = '\\';
 const char* const PathSeparators = "\\/";
+const char* const SystemCodeName = "Win32 error";
 
 using win32::Handle;
 using win32::HandleOf;
@@ -74,6 +75,14 @@ bool EntryExists(const std::string& path) {
         return false;
     }
     win32::RaiseWin32Error(error);
+}
+
+std::string AbsolutePath(const std::string& path, const std::string&) {
+    // Windows resolves a path by its own rules (drives, "\\server\share", "." and ".."), as
+    // GetFullPathNameW does for std::filesystem::absolute; UTF-8 goes in and out as char8_t.
+    const std::u8string full =
+        std::filesystem::absolute(std::u8string(path.begin(), path.end())).u8string();
+    return std::string(full.begin(), full.end());
 }
 
 std::string FinalPath(const std::string& path) {
@@ -131,7 +140,7 @@ File File::OpenForReading(const std::string& path) {
     if (!handle.IsValid()) {
         RaiseLastError();
     }
-    File file(win32::AdoptHandle(handle));
+    File file = win32::Adopt(handle);
     const PathInfo opened = file.Info();
     shared::RequireRegular(opened);
     return file;
@@ -165,10 +174,10 @@ File File::CreateWorkFile(const std::string& path) {
         }
         win32::RaiseWin32Error(error);
     }
-    return File(win32::AdoptHandle(handle));
+    return win32::Adopt(handle);
 }
 
-PathInfo File::Info() const { return win32::InfoOf(HandleOf(fd_)); }
+PathInfo File::Info() const { return win32::InfoOf(HandleOf(handle_)); }
 
 std::size_t File::ReadAt(void* buffer, std::size_t count, std::int64_t offset) {
     auto* out = static_cast<char*>(buffer);
@@ -177,7 +186,7 @@ std::size_t File::ReadAt(void* buffer, std::size_t count, std::int64_t offset) {
         OVERLAPPED position = PositionAt(static_cast<std::uint64_t>(offset) + done);
         const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
         DWORD got = 0;
-        if (!::ReadFile(HandleOf(fd_), out + done, wanted, &got, &position)) {
+        if (!::ReadFile(HandleOf(handle_), out + done, wanted, &got, &position)) {
             if (::GetLastError() == ERROR_HANDLE_EOF) {
                 break;
             }
@@ -198,7 +207,7 @@ void File::WriteAt(const void* buffer, std::size_t count, std::int64_t offset) {
         OVERLAPPED position = PositionAt(static_cast<std::uint64_t>(offset) + done);
         const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
         DWORD put = 0;
-        if (!::WriteFile(HandleOf(fd_), in + done, wanted, &put, &position)) {
+        if (!::WriteFile(HandleOf(handle_), in + done, wanted, &put, &position)) {
             RaiseLastError();
         }
         done += put;
@@ -211,7 +220,7 @@ std::size_t File::Read(void* buffer, std::size_t count) {
     while (done < count) {
         const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
         DWORD got = 0;
-        if (!::ReadFile(HandleOf(fd_), out + done, wanted, &got, nullptr)) {
+        if (!::ReadFile(HandleOf(handle_), out + done, wanted, &got, nullptr)) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_HANDLE_EOF || error == ERROR_BROKEN_PIPE) {  // the writer closed it
                 break;
@@ -232,7 +241,7 @@ void File::Write(const void* buffer, std::size_t count) {
     while (done < count) {
         const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
         DWORD put = 0;
-        if (!::WriteFile(HandleOf(fd_), in + done, wanted, &put, nullptr)) {
+        if (!::WriteFile(HandleOf(handle_), in + done, wanted, &put, nullptr)) {
             RaiseLastError();
         }
         done += put;
@@ -241,19 +250,21 @@ void File::Write(const void* buffer, std::size_t count) {
 
 namespace {
 
-File DuplicateOf(int fd) {
-    const int copy = ::_dup(fd);
-    if (copy < 0) {
+File DuplicateOf(DWORD standard) {
+    HANDLE copy = nullptr;
+    const HANDLE process = ::GetCurrentProcess();
+    if (!::DuplicateHandle(process, ::GetStdHandle(standard), process, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
         throw EngineError(err::BadFileName, DescribeError(err::BadFileName));
     }
-    return File(copy);
+    Handle handle(copy);
+    return win32::Adopt(handle);
 }
 
 }  // namespace
 
-File File::StandardInput() { return DuplicateOf(0); }
+File File::StandardInput() { return DuplicateOf(STD_INPUT_HANDLE); }
 
-File File::StandardOutput() { return DuplicateOf(1); }
+File File::StandardOutput() { return DuplicateOf(STD_OUTPUT_HANDLE); }
 
 File File::CreateUnnamedTemporary() {
     // Only this process may open it while it exists, and the system deletes it with the last
@@ -263,7 +274,7 @@ File File::CreateUnnamedTemporary() {
         Handle handle(win32::OpenEntry(path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, CREATE_NEW,
                                        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE));
         if (handle.IsValid()) {
-            return File(win32::AdoptHandle(handle));
+            return win32::Adopt(handle);
         }
         const DWORD error = ::GetLastError();
         if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt == 100) {
@@ -272,10 +283,10 @@ File File::CreateUnnamedTemporary() {
     }
 }
 
-bool File::IsTerminal() const { return ::_isatty(fd_) != 0; }
+bool File::IsTerminal() const { return ::GetFileType(HandleOf(handle_)) == FILE_TYPE_CHAR; }
 
 void File::Sync() {
-    if (!::FlushFileBuffers(HandleOf(fd_))) {
+    if (!::FlushFileBuffers(HandleOf(handle_))) {
         RaiseLastError();
     }
 }
@@ -285,18 +296,17 @@ bool File::SyncFileSystem() {
 }
 
 void File::Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    if (fd >= 0 && ::_close(fd) != 0) {
-        RaiseLastError();  // what CloseHandle reported
+    const HANDLE handle = HandleOf(std::exchange(handle_, NativeHandle::None));
+    if (handle != INVALID_HANDLE_VALUE && !::CloseHandle(handle)) {
+        RaiseLastError();
     }
 }
 
 void File::CloseQuietly() noexcept {
-    if (fd_ >= 0) {
-        ::_close(fd_);
+    const HANDLE handle = HandleOf(std::exchange(handle_, NativeHandle::None));
+    if (handle != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(handle);
     }
-    fd_ = -1;
 }
 
 void RemoveIfSameFile(const std::string& path, const PathInfo& id) noexcept {
@@ -313,7 +323,7 @@ void RemoveIfSameFile(const std::string& path, const PathInfo& id) noexcept {
             win32::DeleteOpenFile(file.Get());
         }
     } catch (...) {
-        // never raises
+        // A copy that cannot be looked at stays; a later start removes it as a left-over.
     }
 }
 
@@ -333,7 +343,7 @@ void RemoveIfStale(const std::string& path, bool) noexcept {
             win32::DeleteOpenFile(file.Get());
         }
     } catch (...) {
-        // never raises
+        // A left-over that cannot be looked at stays; the next start tries again.
     }
 }
 

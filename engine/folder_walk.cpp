@@ -7,7 +7,8 @@
 #include "tidelin/errors.h"
 #include "filesystem.h"
 #include "tidelin/folder_walk.h"
-#include "threads.h"
+#include "process_limits.h"
+#include "walk_plan.h"
 #include "walk_order.h"
 #include "walk_pool.h"
 

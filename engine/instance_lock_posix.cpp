@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -70,53 +71,47 @@ std::string LockName() {
 
 }  // namespace
 
-InstanceLock::~InstanceLock() { Release(); }
-
-void InstanceLock::Release() noexcept {
-    if (state_ == State::Acquired) {
-        // Removed while still locked: an instance that opened it meanwhile finds, once it
-        // holds the lock, that the name no longer leads to it, and starts over.
-        ::unlinkat(folder_, name_.c_str(), 0);
+// The private folder, kept open to remove the lock file at the end, and the locked file.
+struct InstanceLock::Held {
+    int folder = -1;
+    std::string name;
+    int fd = -1;
+    ~Held() {
+        if (fd >= 0) {
+            // Removed while still locked: an instance that opened it meanwhile finds, once it
+            // holds the lock, that the name no longer leads to it, and starts over.
+            ::unlinkat(folder, name.c_str(), 0);
+        }
+        posix::CloseFd(fd);
+        posix::CloseFd(folder);
     }
-    posix::CloseFd(fd_);
-    posix::CloseFd(folder_);
-    fd_ = -1;
-    folder_ = -1;
-    state_ = State::Unavailable;
-}
+};
 
+InstanceLock::InstanceLock() = default;
+InstanceLock::~InstanceLock() = default;
 InstanceLock::InstanceLock(InstanceLock&& other) noexcept
-    : folder_(other.folder_), name_(std::move(other.name_)), fd_(other.fd_), state_(other.state_) {
-    other.folder_ = -1;
-    other.fd_ = -1;
-    other.state_ = State::Unavailable;
-}
-
+    : held_(std::move(other.held_)), state_(std::exchange(other.state_, State::Unavailable)) {}
 InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
     if (this != &other) {
-        Release();
-        folder_ = other.folder_;
-        name_ = std::move(other.name_);
-        fd_ = other.fd_;
-        state_ = other.state_;
-        other.folder_ = -1;
-        other.fd_ = -1;
-        other.state_ = State::Unavailable;
+        held_ = std::move(other.held_);
+        state_ = std::exchange(other.state_, State::Unavailable);
     }
     return *this;
 }
 
 InstanceLock InstanceLock::Acquire() {
     InstanceLock lock;
-    lock.folder_ = OpenLockFolder();
-    if (lock.folder_ < 0) {
+    lock.held_ = std::make_unique<Held>();
+    Held& held = *lock.held_;
+    held.folder = OpenLockFolder();
+    if (held.folder < 0) {
         return lock;
     }
-    lock.name_ = LockName();
-    const std::string& name = lock.name_;
+    held.name = LockName();
+    const std::string& name = held.name;
     for (int attempt = 0; attempt < 10; ++attempt) {
         const int fd =
-            ::openat(lock.folder_, name.c_str(),
+            ::openat(held.folder, name.c_str(),
                      O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
         struct stat opened {};
         if (fd < 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
@@ -130,9 +125,9 @@ InstanceLock InstanceLock::Acquire() {
             return lock;
         }
         struct stat named {};
-        if (::fstatat(lock.folder_, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        if (::fstatat(held.folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
             named.st_ino == opened.st_ino && named.st_dev == opened.st_dev) {
-            lock.fd_ = fd;
+            held.fd = fd;
             lock.state_ = State::Acquired;
             return lock;
         }

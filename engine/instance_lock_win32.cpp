@@ -1,7 +1,9 @@
 // The single-instance lock on Windows: a named mutex in the session's own namespace.
 #include <cstdint>
 #include <cwchar>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "tidelin/errors.h"
 #include "filesystem.h"
@@ -9,42 +11,30 @@
 
 namespace tidelin::fs {
 
-namespace {
-
-void CloseLock(int number) noexcept {
-    if (number >= 0) {
-        ::CloseHandle(reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(number)));
+// The named mutex, closed when the lock goes away.
+struct InstanceLock::Held {
+    HANDLE mutex = nullptr;
+    ~Held() {
+        if (mutex != nullptr) {
+            ::CloseHandle(mutex);
+        }
     }
-}
+};
 
-}  // namespace
-
-void InstanceLock::Release() noexcept {
-    CloseLock(fd_);
-    fd_ = -1;
-}
-
-InstanceLock::~InstanceLock() { Release(); }
-
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept : fd_(other.fd_), state_(other.state_) {
-    other.fd_ = -1;
-    other.state_ = State::Unavailable;
-}
-
+InstanceLock::InstanceLock() = default;
+InstanceLock::~InstanceLock() = default;
+InstanceLock::InstanceLock(InstanceLock&& other) noexcept
+    : held_(std::move(other.held_)), state_(std::exchange(other.state_, State::Unavailable)) {}
 InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
     if (this != &other) {
-        Release();
-        fd_ = other.fd_;
-        state_ = other.state_;
-        other.fd_ = -1;
-        other.state_ = State::Unavailable;
+        held_ = std::move(other.held_);
+        state_ = std::exchange(other.state_, State::Unavailable);
     }
     return *this;
 }
 
 // A named mutex in the session's own namespace, keyed by the temporary folder: other users'
-// sessions cannot see it, and it goes away with the last process that holds it. Its handle
-// is kept in the lock's number: Windows handles fit in 32 bits.
+// sessions cannot see it, and it goes away with the last process that holds it.
 InstanceLock InstanceLock::Acquire() {
     InstanceLock lock;
     std::wstring folder;
@@ -78,7 +68,8 @@ InstanceLock InstanceLock::Acquire() {
         lock.state_ = State::HeldElsewhere;
         return lock;
     }
-    lock.fd_ = static_cast<int>(reinterpret_cast<std::intptr_t>(mutex));
+    lock.held_ = std::make_unique<Held>();
+    lock.held_->mutex = mutex;
     lock.state_ = State::Acquired;
     return lock;
 }

@@ -1,6 +1,6 @@
 #include "page_release.h"
 
-#include "threads.h"
+#include "process_limits.h"
 
 namespace tidelin {
 

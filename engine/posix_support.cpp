@@ -6,9 +6,55 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
+#include "tidelin/errors.h"
+
 namespace tidelin::fs::posix {
+
+void RaiseSystemError(int errnoValue) {
+    std::int32_t number = err::DeviceIo;
+    switch (errnoValue) {
+        case ENOENT:
+            number = err::FileNotFound;
+            break;
+        case ENOTDIR:
+            number = err::PathNotFound;
+            break;
+        case ENAMETOOLONG:
+        case EINVAL:
+            number = err::BadFileName;
+            break;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case ETXTBSY:
+            number = err::PermissionDenied;
+            break;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            number = err::DiskFull;
+            break;
+        case EMFILE:
+        case ENFILE:
+            number = err::TooManyOpenFiles;
+            break;
+        case EISDIR:
+        case ELOOP:
+        case EEXIST:
+        case ENOTEMPTY:
+        case EBUSY:
+        case EXDEV:
+            number = err::PathFileAccess;
+            break;
+        default:
+            number = err::DeviceIo;
+            break;
+    }
+    throw EngineError(number, DescribeError(number), errnoValue, std::strerror(errnoValue));
+}
 
 PathInfo FromStat(const struct stat& st) {
     PathInfo info;

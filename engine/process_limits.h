@@ -1,4 +1,5 @@
-// How much a folder walk may run at once: its threads and the files it may hold open.
+// What this process may run and open at once: the threads a conversion may use, and how many
+// more files it may open.
 #pragma once
 
 #include <cstddef>
@@ -22,13 +23,5 @@ void SetThreadsThatStart(int count);
 // How many more files this process may open now: the soft limit on open descriptors less
 // those open (a large number where the system sets no useful limit).
 std::size_t FreeDescriptors();
-
-// The shape of one folder walk, fitted to the threads and to the descriptors it may open.
-struct WalkPlan {
-    unsigned workers = 0;          // threads converting beside the walk's own; 0: all on its own
-    std::size_t inFlight = 0;      // files handed to the workers and not yet taken back
-    std::size_t batchFiles = 0;    // copies waiting together to replace their sources
-};
-WalkPlan PlanWalk(unsigned threads, std::size_t freeDescriptors);
 
 }  // namespace tidelin

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "threads.h"
+#include "process_limits.h"
 
 namespace tidelin {
 

@@ -22,6 +22,8 @@ namespace tidelin::fs {
 
 namespace {
 
+using posix::RaiseSystemError;
+
 const char* const AccessList = "system.posix_acl_access";
 
 [[noreturn]] void RaiseAccessListLost() {
@@ -92,12 +94,12 @@ void CopyAttribute(int from, int to, const std::string& name, bool required) {
 // Gives the unnamed `copy` a fresh hidden name beside `target` and returns that path.
 std::string LinkBeside(File& copy, const std::string& target) {
     // Linking a descriptor directly needs a privilege; its /proc name does not.
-    const std::string self = "/proc/self/fd/" + std::to_string(copy.Descriptor());
+    const std::string self = "/proc/self/fd/" + std::to_string(posix::Fd(copy));
     for (int attempt = 0; attempt < shared::NameAttempts; ++attempt) {
         const std::string name = shared::NewCopyPathBeside(target);
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
             (errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0 &&
-             ::linkat(copy.Descriptor(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)) {
+             ::linkat(posix::Fd(copy), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)) {
             return name;
         }
         if (errno != EEXIST) {
@@ -114,7 +116,7 @@ void KeepOwner(File& copy, const PathInfo& keep) {
     if (now.owner == keep.owner && now.group == keep.group) {
         return;
     }
-    if (::fchown(copy.Descriptor(), keep.owner, keep.group) != 0) {
+    if (::fchown(posix::Fd(copy), keep.owner, keep.group) != 0) {
         if (errno == EPERM || errno == EACCES || errno == EINVAL) {
             throw EngineError(err::PermissionDenied, "Владельца и группу файла сохранить нельзя.");
         }
@@ -123,20 +125,20 @@ void KeepOwner(File& copy, const PathInfo& keep) {
 }
 
 void KeepAttributes(File& copy, File& source, const PathInfo& keep) {
-    const int to = copy.Descriptor();
+    const int to = posix::Fd(copy);
     bool hasAccessList = false;
-    for (const std::string& name : AttributeNames(source.Descriptor())) {
+    for (const std::string& name : AttributeNames(posix::Fd(source))) {
         if (name == AccessList) {
             hasAccessList = true;
         } else {
             // Access lists of other kinds (system.*) must be kept like the POSIX one.
-            CopyAttribute(source.Descriptor(), to, name, name.compare(0, 7, "system.") == 0);
+            CopyAttribute(posix::Fd(source), to, name, name.compare(0, 7, "system.") == 0);
         }
     }
     // The access list goes last: it may take away the write permission that setting the other
     // attributes needs. Without one, a list inherited from the folder's default must go.
     if (hasAccessList) {
-        CopyAttribute(source.Descriptor(), to, AccessList, true);
+        CopyAttribute(posix::Fd(source), to, AccessList, true);
     } else if (::fremovexattr(to, AccessList) != 0 && errno != ENODATA && errno != EOPNOTSUPP) {
         RaiseAccessListLost();
     }
@@ -151,7 +153,7 @@ void PublishOver(File& copy, const std::string& copyName, const std::string& tar
     // after the rename (O_PATH: no access to its content, and nothing that could block).
     File replaced;
     if (read.links > 1) {
-        replaced = File(::open(target.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        replaced = posix::Adopt(::open(target.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     }
     const PathInfo before = shared::CheckUnchangedBeforePublish(target, read);
     // From here to the rename only two system calls: the remaining window for a change.
@@ -171,11 +173,11 @@ void PublishOver(File& copy, const std::string& copyName, const std::string& tar
 }
 
 void SyncFolderOf(const std::string& path) {
-    File folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    File folder = posix::Adopt(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.IsOpen()) {
         RaiseSystemError(errno);
     }
-    if (::fsync(folder.Descriptor()) != 0 && errno != EINVAL && errno != EROFS) {
+    if (::fsync(posix::Fd(folder)) != 0 && errno != EINVAL && errno != EROFS) {
         RaiseSystemError(errno);
     }
 }
@@ -199,7 +201,7 @@ bool CopyInSystem(File& from, File& to, std::int64_t& copied) {
     off_t inOffset = 0;
     for (;;) {
         const ssize_t done =
-            ::copy_file_range(from.Descriptor(), &inOffset, to.Descriptor(), nullptr, 1 << 30, 0);
+            ::copy_file_range(posix::Fd(from), &inOffset, posix::Fd(to), nullptr, 1 << 30, 0);
         copied = inOffset;
         if (done > 0 || (done < 0 && errno == EINTR)) {
             continue;

@@ -64,8 +64,8 @@ void KeepOwner(File&, const PathInfo&) {
 }
 
 void KeepAttributes(File& copy, File& source, const PathInfo&) {
-    const HANDLE to = HandleOf(copy.Descriptor());
-    const HANDLE from = HandleOf(source.Descriptor());
+    const HANDLE to = HandleOf(copy);
+    const HANDLE from = HandleOf(source);
     Security security;
     ReadSecurity(from, security);
     // Owner and group: an owner that differs from the copy's and cannot be set refuses the
@@ -108,7 +108,7 @@ void KeepAttributes(File& copy, File& source, const PathInfo&) {
 void PublishOver(File& copy, const std::string&, const std::string& target,
                  const PathInfo& read) {
     const PathInfo before = shared::CheckUnchangedBeforePublish(target, read);
-    const HANDLE file = HandleOf(copy.Descriptor());
+    const HANDLE file = HandleOf(copy);
     const DWORD error = win32::RenameTo(file, win32::FullPath(target), true);
     if (error != ERROR_SUCCESS) {
         win32::DeleteOpenFile(file);
@@ -142,7 +142,7 @@ namespace shared {
 
 Renamed RenameWithoutReplacing(File& file, const std::string&, const std::string& to) {
     // Through the handle this process holds, so the path it was opened by is not needed.
-    const DWORD error = win32::RenameTo(HandleOf(file.Descriptor()), win32::FullPath(to), false);
+    const DWORD error = win32::RenameTo(HandleOf(file), win32::FullPath(to), false);
     if (error == ERROR_SUCCESS) {
         return Renamed::Done;
     }

@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "engine_core.h"
-#include "threads.h"
+#include "process_limits.h"
 
 namespace tidelin {
 

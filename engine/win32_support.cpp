@@ -1,8 +1,5 @@
 #include "win32_support.h"
 
-#include <fcntl.h>
-#include <io.h>
-
 #include <aclapi.h>
 
 #include <cstdint>
@@ -184,13 +181,8 @@ PathInfo InfoOf(HANDLE handle) {
     return info;
 }
 
-int AdoptHandle(Handle& handle) {
-    const int fd = ::_open_osfhandle(reinterpret_cast<std::intptr_t>(handle.Get()), _O_BINARY);
-    if (fd < 0) {
-        throw EngineError(err::DeviceIo, DescribeError(err::DeviceIo));
-    }
-    handle.Release();
-    return fd;
+File Adopt(Handle& handle) {
+    return File(static_cast<NativeHandle>(reinterpret_cast<std::intptr_t>(handle.Release())));
 }
 
 HANDLE OpenEntry(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,

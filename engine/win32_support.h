@@ -7,7 +7,6 @@
 #endif
 #include <windows.h>
 #include <winioctl.h>
-#include <io.h>
 // windows.h gives two names the engine uses to macros: ReplaceFile (for ReplaceFileW) and
 // Yield (a no-op left from 16-bit Windows).
 #undef ReplaceFile
@@ -47,12 +46,11 @@ PathInfo InfoOf(HANDLE handle);
 HANDLE OpenEntry(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
                  DWORD flags = 0, SECURITY_ATTRIBUTES* security = nullptr);
 
-// The handle behind a number of the C runtime's table of files.
-inline HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
-
+// The HANDLE behind an open file, and an open handle taken over as a file of its own.
+inline HANDLE HandleOf(NativeHandle handle) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle)); }
+inline HANDLE HandleOf(const File& file) { return HandleOf(file.Native()); }
 class Handle;
-// Hands an open handle over to the C runtime's table of files and returns its number.
-int AdoptHandle(Handle& handle);
+File Adopt(Handle& handle);
 
 // One Win32 handle, closed when the object goes away.
 class Handle {

@@ -1,7 +1,6 @@
 #include "command_line.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <string_view>
 
 #include "messages.h"
@@ -115,34 +114,6 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, bool inputIsT
         throw UsageError(Tr("standard input (--file -) cannot be given with other targets"));
     }
     return line;
-}
-
-std::string AbsolutePath(const std::string& path, const std::string& workingFolder) {
-#ifdef _WIN32
-    // Windows resolves a path by its own rules (drives, "\\server\share", "." and ".."), as
-    // GetFullPathNameW does for std::filesystem::absolute; UTF-8 goes in and out as char8_t.
-    (void)workingFolder;
-    const std::u8string full =
-        std::filesystem::absolute(std::u8string(path.begin(), path.end())).u8string();
-    return std::string(full.begin(), full.end());
-#endif
-    const std::string joined =
-        !path.empty() && path.front() == '/' ? path : workingFolder + '/' + path;
-    std::string result;
-    std::size_t start = 0;
-    while (start <= joined.size()) {
-        std::size_t end = joined.find('/', start);
-        if (end == std::string::npos) {
-            end = joined.size();
-        }
-        const std::string_view part(joined.data() + start, end - start);
-        if (!part.empty() && part != ".") {
-            result += '/';
-            result += part;
-        }
-        start = end + 1;
-    }
-    return result.empty() ? "/" : result;
 }
 
 }  // namespace tidelin::tool

@@ -44,8 +44,4 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, bool inputIsT
 extern const char* const UsageText;
 extern const char* const HelpText;
 
-// `path` made absolute against `workingFolder` (itself absolute), with empty and "."
-// components dropped. ".." stays as it is: where it leads depends on the links on the way.
-std::string AbsolutePath(const std::string& path, const std::string& workingFolder);
-
 }  // namespace tidelin::tool

@@ -24,7 +24,7 @@ int InfoReport::Run(const CommandLine& line, const std::string& workingFolder) {
             report.ReportStandardInput();
             continue;
         }
-        const std::string path = AbsolutePath(target.path, workingFolder);
+        const std::string path = fs::AbsolutePath(target.path, workingFolder);
         if (!target.folder) {
             report.ReportFile(path);
             continue;

@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
         if (fs::StopSignalStatus() != 0) {
             break;  // stopped: later targets are not started
         }
-        const std::string path = AbsolutePath(target.path, workingFolder);
+        const std::string path = fs::AbsolutePath(target.path, workingFolder);
         const bool done = target.folder ? runner.ConvertFolder(path) : runner.ConvertFile(path);
         allDone = allDone && done;
     }

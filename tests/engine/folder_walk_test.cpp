@@ -16,7 +16,8 @@
 #include <functional>
 
 #include "tidelin/folder_walk.h"
-#include "threads.h"
+#include "process_limits.h"
+#include "walk_plan.h"
 #include "test_support.h"
 #include "tool_runner.h"
 

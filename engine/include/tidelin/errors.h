@@ -76,8 +76,6 @@ std::string CauseSuffix(const EngineError& error);
 // Error 57 for a file that changed while it was read: it is not replaced.
 [[noreturn]] void RaiseChangedWhileRead();
 
-// Turns a failed system call's errno into the error the user sees, keeping errno and its text.
-[[noreturn]] void RaiseSystemError(int errnoValue);
 
 // The standard description of a numbered error.
 std::string DescribeError(std::int32_t number);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace tidelin::fs {
@@ -17,6 +18,12 @@ extern const char* const PathSeparators;
 
 // `folder`, the separator (unless `folder` already ends with one, as a root does) and `name`.
 std::string JoinPath(const std::string& folder, const std::string& name);
+
+// `path` made absolute against `workingFolder` (itself absolute), with empty and "."
+// components dropped. ".." stays as it is: where it leads depends on the links on the way.
+// On Windows by the system's own rules (drives, "\\server\share"), against the process's
+// working folder.
+std::string AbsolutePath(const std::string& path, const std::string& workingFolder);
 // The last component of a path.
 std::string BaseName(const std::string& path);
 // The folder that holds `path`: "." for a bare name, a root with its separator ("/", or
@@ -83,7 +90,7 @@ class InstanceLock {
 public:
     enum class State { Acquired, HeldElsewhere, Unavailable };
 
-    InstanceLock() = default;
+    InstanceLock();
     ~InstanceLock();
     InstanceLock(InstanceLock&& other) noexcept;
     InstanceLock& operator=(InstanceLock&& other) noexcept;
@@ -97,10 +104,8 @@ public:
     State GetState() const { return state_; }
 
 private:
-    void Release() noexcept;
-    int folder_ = -1;  // the private folder, kept open to remove the lock file at the end
-    std::string name_;
-    int fd_ = -1;
+    struct Held;  // what the platform's lock holds; released when it goes away
+    std::unique_ptr<Held> held_;
     State state_ = State::Unavailable;
 };
 
