@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <utility>
 
@@ -87,21 +86,11 @@ struct InstanceLock::Held {
     }
 };
 
-InstanceLock::InstanceLock() = default;
-InstanceLock::~InstanceLock() = default;
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept
-    : held_(std::move(other.held_)), state_(std::exchange(other.state_, State::Unavailable)) {}
-InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
-    if (this != &other) {
-        held_ = std::move(other.held_);
-        state_ = std::exchange(other.state_, State::Unavailable);
-    }
-    return *this;
-}
+void InstanceLock::Release::operator()(Held* held) const noexcept { delete held; }
 
 InstanceLock InstanceLock::Acquire() {
     InstanceLock lock;
-    lock.held_ = std::make_unique<Held>();
+    lock.held_.reset(new Held);
     Held& held = *lock.held_;
     held.folder = OpenLockFolder();
     if (held.folder < 0) {

@@ -1,9 +1,7 @@
 // The single-instance lock on Windows: a named mutex in the session's own namespace.
 #include <cstdint>
 #include <cwchar>
-#include <memory>
 #include <string>
-#include <utility>
 
 #include "tidelin/errors.h"
 #include "filesystem.h"
@@ -21,17 +19,7 @@ struct InstanceLock::Held {
     }
 };
 
-InstanceLock::InstanceLock() = default;
-InstanceLock::~InstanceLock() = default;
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept
-    : held_(std::move(other.held_)), state_(std::exchange(other.state_, State::Unavailable)) {}
-InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
-    if (this != &other) {
-        held_ = std::move(other.held_);
-        state_ = std::exchange(other.state_, State::Unavailable);
-    }
-    return *this;
-}
+void InstanceLock::Release::operator()(Held* held) const noexcept { delete held; }
 
 // A named mutex in the session's own namespace, keyed by the temporary folder: other users'
 // sessions cannot see it, and it goes away with the last process that holds it.
@@ -68,7 +56,7 @@ InstanceLock InstanceLock::Acquire() {
         lock.state_ = State::HeldElsewhere;
         return lock;
     }
-    lock.held_ = std::make_unique<Held>();
+    lock.held_.reset(new Held);
     lock.held_->mutex = mutex;
     lock.state_ = State::Acquired;
     return lock;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace tidelin::fs {
 
@@ -90,10 +91,16 @@ class InstanceLock {
 public:
     enum class State { Acquired, HeldElsewhere, Unavailable };
 
-    InstanceLock();
-    ~InstanceLock();
-    InstanceLock(InstanceLock&& other) noexcept;
-    InstanceLock& operator=(InstanceLock&& other) noexcept;
+    InstanceLock() = default;
+    InstanceLock(InstanceLock&& other) noexcept
+        : held_(std::move(other.held_)), state_(std::exchange(other.state_, State::Unavailable)) {}
+    InstanceLock& operator=(InstanceLock&& other) noexcept {
+        if (this != &other) {
+            held_ = std::move(other.held_);
+            state_ = std::exchange(other.state_, State::Unavailable);
+        }
+        return *this;
+    }
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
@@ -105,7 +112,10 @@ public:
 
 private:
     struct Held;  // what the platform's lock holds; released when it goes away
-    std::unique_ptr<Held> held_;
+    struct Release {
+        void operator()(Held* held) const noexcept;
+    };
+    std::unique_ptr<Held, Release> held_;
     State state_ = State::Unavailable;
 };
 
