@@ -18,6 +18,8 @@ bool Engine::Convert(const std::string& path, Direction direction) { return core
 
 bool Engine::IsBinaryFile(const std::string& path) { return core_->IsBinaryFile(path); }
 
+void Engine::SetOptions(const ConversionOptions& options) { core_->SetOptions(options); }
+
 void Engine::CloseAllFiles() noexcept { core_->CloseAllFiles(); }
 
 MessageLog& Engine::Log() { return core_->Log(); }

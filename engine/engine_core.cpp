@@ -105,10 +105,15 @@ bool EngineCore::Convert(const std::string& path, Direction direction) {
     const auto makeCopy = [this](const std::string& source, const fs::PathInfo& keep) {
         return CreateCopy(source, keep);
     };
-    if (converter_.Convert(files_, path, before, direction, testBinary, makeCopy, &host_) ==
-        FileConverter::Result::Binary) {
+    const FileConverter::Result result =
+        converter_.Convert(files_, path, before, direction, testBinary, options_, makeCopy, &host_);
+    if (result != FileConverter::Result::Converted) {
         files_.CloseAll();
         RemoveOwnWorkFile();
+        if (result == FileConverter::Result::Unchanged) {
+            NoteUnchanged();
+            return true;
+        }
         LogBinaryFile(path);
         return false;
     }
@@ -164,6 +169,9 @@ void EngineCore::PutInPlace(const std::string& path, const fs::PathInfo& read) {
     if (unnamed) {
         fs::File& copy = files_.Get(OpenFileTable::Work);
         fs::KeepAttributes(copy, source, read);
+        if (options_.keepDate) {
+            fs::KeepTimes(copy, read);
+        }
         if (batchFailed_) {
             fs::File waiting = std::move(copy);
             files_.CloseAll();
@@ -192,6 +200,9 @@ void EngineCore::PutInPlace(const std::string& path, const fs::PathInfo& read) {
         try {
             fs::KeepOwner(copy, read);
             fs::KeepAttributes(copy, source, read);
+            if (options_.keepDate) {
+                fs::KeepTimes(copy, read);
+            }
             copy.Sync();
             files_.Close(OpenFileTable::Source);  // Windows renames over no open file
             fs::PublishOver(copy, name, path, read);

@@ -32,8 +32,12 @@ public:
     const std::string& WorkFile() const { return workFile_; }
     void Unload() noexcept;
 
-    // Engine's conversion and binary test.
+    // Engine's conversion and binary test, with the options set last.
     bool Convert(const std::string& path, Direction direction);
+    void SetOptions(const ConversionOptions& options) { options_ = options; }
+    const ConversionOptions& Options() const { return options_; }
+    // A file of the walk left as it is, since converting it changes nothing.
+    void NoteUnchanged() { ++tally_.unchanged; }
     bool IsBinaryFile(const std::string& path);
 
     // Folder walks: from StartBatching on, finished copies wait in a batch and replace their
@@ -96,6 +100,7 @@ private:
     PublishBatch::FailureReport batchFailed_;  // empty while no walk batches
     std::string lastReplaced_;
     WalkOutcome tally_;
+    ConversionOptions options_;
     FileConverter converter_;
     std::unique_ptr<PageRelease> pageRelease_;  // none where there is one thread
 };

@@ -24,7 +24,8 @@ FileConverter::~FileConverter() = default;
 
 FileConverter::Result FileConverter::Convert(OpenFileTable& files, const std::string& path,
                                              const fs::PathInfo& before, Direction direction,
-                                             bool testBinary, const CopyMaker& makeCopy, EngineHost* yield) {
+                                             bool testBinary, const ConversionOptions& options,
+                                             const CopyMaker& makeCopy, EngineHost* yield) {
     // With skipping on, the binary test runs on each chunk as it is read for the conversion,
     // so the file is read once. The answer is the same as testing the whole file first: a
     // file with a control byte anywhere is skipped, and the source is never touched before
@@ -43,10 +44,14 @@ FileConverter::Result FileConverter::Convert(OpenFileTable& files, const std::st
         }
         return Result::Binary;
     }
+    if (options.skipUnchanged && pump_->Unchanged()) {
+        return Result::Unchanged;
+    }
     // Read-only, hidden and system files are not overwritten: the source keeps its content
     // and the converted one is dropped.
     const fs::PathInfo current = fs::QueryPath(path);
-    if (current.IsReadOnly() || current.IsHidden() || current.IsSystem() || current.IsDirectory()) {
+    if (current.IsReadOnly() || (current.IsHidden() && !options.includeHidden) || current.IsSystem() ||
+        current.IsDirectory()) {
         throw EngineError::Refusal(ProtectedFileText);
     }
     return Result::Converted;

@@ -26,7 +26,9 @@ public:
 
     // Makes the copy of `path` that the converted content goes to, given `keep`'s owner.
     using CopyMaker = std::function<fs::File(const std::string& path, const fs::PathInfo& keep)>;
-    enum class Result { Converted, Binary };
+    // Unchanged: with skipUnchanged, the converted content equals the source's, and the copy
+    // is to be dropped.
+    enum class Result { Converted, Binary, Unchanged };
 
     // With `readAhead`, a large source is read on a second thread, ahead of the conversion.
     explicit FileConverter(bool readAhead);
@@ -38,10 +40,12 @@ public:
     // `makeCopy`) as number 2, and converts the one into the other; `yield` (if any) gets a
     // turn after every chunk. Binary when `testBinary` finds a control byte anywhere in the file,
     // whatever else failed on the way; the source is then untouched. A source that turns out
-    // protected (read-only, hidden, system, a folder) is refused with error 75 once converted.
+    // protected (read-only, hidden unless `options` include hidden files, system, a folder) is
+    // refused with error 75 once converted, unless it needed no change at all (Unchanged).
     // Other failures are raised and leave the files open for the caller to close.
     Result Convert(OpenFileTable& files, const std::string& path, const fs::PathInfo& before,
-                   Direction direction, bool testBinary, const CopyMaker& makeCopy, EngineHost* yield);
+                   Direction direction, bool testBinary, const ConversionOptions& options,
+                   const CopyMaker& makeCopy, EngineHost* yield);
 
     // Whether the source (number 1, opened here when it is not open) holds a control byte from
     // `from` on. Never raises: only bytes that were actually read can make the answer true.

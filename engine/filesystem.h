@@ -123,6 +123,9 @@ void KeepOwner(File& copy, const PathInfo& keep);
 // permission bits of `keep`. Error 70 when the access list cannot be kept; other attributes
 // that this user may not set (security.* and trusted.* without privilege) are left out.
 void KeepAttributes(File& copy, File& source, const PathInfo& keep);
+// Gives the copy the modification and access times of `keep`, the state its source was read
+// in, once nothing more is written to it.
+void KeepTimes(File& copy, const PathInfo& keep);
 
 // Puts `copy` in the place of `target` in one rename, when `target` still shows the state
 // `read` that its content was read in (error 57 otherwise, and `target` keeps the other

@@ -66,6 +66,9 @@ void FinishInWalk(EngineCore& engine, WalkOutcome& outcome, WalkPool::File& file
         case WalkPool::Outcome::TooLarge:
             engine.LogTooLargeFile(file.path);
             break;
+        case WalkPool::Outcome::Unchanged:
+            engine.NoteUnchanged();
+            break;
         case WalkPool::Outcome::Failed:
             FailInWalk(engine, outcome, *file.error, file.path);
             break;
@@ -137,7 +140,7 @@ WalkOutcome ConvertFolderTree(Engine& walked, const std::string& folder, Directi
     const WalkPlan plan = PlanWalk(ThreadCount(), FreeDescriptors());
     engine.LimitBatch(plan.batchFiles);
     WalkPool pool(
-        plan.workers, plan.inFlight, direction, engine.Host(),
+        plan.workers, plan.inFlight, direction, engine.Options(), engine.Host(),
         [&engine, &outcome, direction](WalkPool::File& file) { FinishInWalk(engine, outcome, file, direction); },
         [&engine](const std::string& inHand) { engine.DropWaitingBut(inHand); });
 
@@ -185,6 +188,7 @@ WalkOutcome ConvertFolderTree(Engine& walked, const std::string& folder, Directi
     outcome.converted = engine.Tally().converted;
     outcome.binary = engine.Tally().binary;
     outcome.tooLarge = engine.Tally().tooLarge;
+    outcome.unchanged = engine.Tally().unchanged;
     outcome.stopped = pool.Stopped();
     return outcome;
 }

@@ -76,6 +76,7 @@ PathInfo FromStat(const struct stat& st) {
         return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
     };
     info.modifiedNs = nanoseconds(st.st_mtim);
+    info.accessedNs = nanoseconds(st.st_atim);
     info.changedNs = nanoseconds(st.st_ctim);
     info.readOnly = info.kind == EntryKind::Regular && (info.mode & 0200) == 0;
     info.system = info.kind == EntryKind::Other;

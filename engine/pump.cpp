@@ -1,5 +1,7 @@
 #include "pump.h"
 
+#include <cstring>
+
 #include "kernels.h"
 #include "tidelin/engine.h"
 #include "tidelin/errors.h"
@@ -17,6 +19,8 @@ void Pump::Start(Direction direction, bool testBinary, Sink sink, std::int64_t m
     maxOutput_ = maxOutput;
     pendingCr_ = false;
     written_ = 0;
+    read_ = 0;
+    unchanged_ = true;
     gathered_ = 0;
 }
 
@@ -27,6 +31,10 @@ bool Pump::Convert(const std::uint8_t* chunk, std::size_t count) {
                                       : kernels::UnixToWin(chunk, count, out, testBinary_);
     if (converted == kernels::ControlByteFound) {
         return false;
+    }
+    read_ += static_cast<std::int64_t>(count);
+    if (unchanged_ && direction_ == Direction::UnixToWin) {
+        unchanged_ = converted == count && std::memcmp(out, chunk, count) == 0;
     }
     Produced(converted);
     return true;

@@ -32,6 +32,11 @@ public:
     bool Convert(const std::uint8_t* chunk, std::size_t count);
     // The end of the content: a CR held back stays, and everything goes out.
     void Finish();
+    // After Finish: whether the output is the content itself, so that replacing the file would
+    // change nothing. Windows to Unix only removes bytes, so equal sizes tell; Unix to Windows
+    // compares each chunk with its output, and may call a content changed whose only change
+    // is a CR LF split between two chunks (its file is then rewritten as it was).
+    bool Unchanged() const { return unchanged_ && written_ == read_; }
 
     // Whether the bytes hold a control byte other than TAB, LF and CR.
     static bool HasControlByte(const std::uint8_t* data, std::size_t count);
@@ -53,6 +58,8 @@ private:
     std::int64_t maxOutput_ = 0;
     bool pendingCr_ = false;
     std::int64_t written_ = 0;  // bytes produced so far
+    std::int64_t read_ = 0;     // bytes handed in so far
+    bool unchanged_ = true;
     std::size_t gathered_ = 0;  // of which still in the buffer
     // A batch plus up to twice a chunk (with the kernels' slack), allocated once.
     std::unique_ptr<std::uint8_t[]> output_;

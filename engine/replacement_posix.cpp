@@ -124,6 +124,22 @@ void KeepOwner(File& copy, const PathInfo& keep) {
     }
 }
 
+void KeepTimes(File& copy, const PathInfo& keep) {
+    const auto time = [](std::int64_t ns) {
+        std::int64_t seconds = ns / 1000000000;
+        std::int64_t rest = ns % 1000000000;
+        if (rest < 0) {  // before 1970
+            --seconds;
+            rest += 1000000000;
+        }
+        return timespec{static_cast<time_t>(seconds), static_cast<long>(rest)};
+    };
+    const timespec times[2] = {time(keep.accessedNs), time(keep.modifiedNs)};
+    if (::futimens(posix::Fd(copy), times) != 0) {
+        RaiseSystemError(errno);
+    }
+}
+
 void KeepAttributes(File& copy, File& source, const PathInfo& keep) {
     const int to = posix::Fd(copy);
     bool hasAccessList = false;

@@ -63,6 +63,19 @@ void KeepOwner(File&, const PathInfo&) {
     // The owner is part of the security descriptor, which KeepAttributes copies whole.
 }
 
+void KeepTimes(File& copy, const PathInfo& keep) {
+    // Nanoseconds since 1970 back to 100-nanosecond ticks since 1601.
+    const auto time = [](std::int64_t ns) {
+        const auto ticks = static_cast<std::uint64_t>(ns / 100 + 116444736000000000LL);
+        return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    };
+    const FILETIME accessed = time(keep.accessedNs);
+    const FILETIME modified = time(keep.modifiedNs);
+    if (!::SetFileTime(HandleOf(copy), nullptr, &accessed, &modified)) {
+        RaiseLastError();
+    }
+}
+
 void KeepAttributes(File& copy, File& source, const PathInfo&) {
     const HANDLE to = HandleOf(copy);
     const HANDLE from = HandleOf(source);
@@ -87,8 +100,9 @@ void KeepAttributes(File& copy, File& source, const PathInfo&) {
                           nullptr, security.dacl, nullptr) != ERROR_SUCCESS) {
         throw EngineError(err::PermissionDenied, "Список доступа файла сохранить нельзя.");
     }
-    // The source's attributes (read-only, hidden and system ones are never replaced), which
-    // also ends the copy's being hidden.
+    // The source's attributes (read-only and system files are never replaced, a hidden one
+    // only when hidden files are asked for, and it stays hidden); a copy of a file that is not
+    // hidden so stops being hidden itself.
     BY_HANDLE_FILE_INFORMATION data{};
     if (!::GetFileInformationByHandle(from, &data)) {
         RaiseLastError();
@@ -96,7 +110,7 @@ void KeepAttributes(File& copy, File& source, const PathInfo&) {
     FILE_BASIC_INFO basic{};
     basic.FileAttributes = data.dwFileAttributes &
                            (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
-                            FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY);
+                            FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN);
     if (basic.FileAttributes == 0) {
         basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     }

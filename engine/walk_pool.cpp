@@ -34,11 +34,17 @@ void WalkPool::Convert(File& file, Converter& converter, EngineHost* yield) {
         const fs::PathInfo before = fs::QueryPath(file.path);
         if (EngineCore::IsTooLarge(before)) {
             file.outcome = WalkPool::Outcome::TooLarge;
-        } else if (converter.converter.Convert(files, file.path, before, direction_, file.testBinary, makeCopy, yield) ==
-                   FileConverter::Result::Binary) {
+        } else if (const auto result = converter.converter.Convert(files, file.path, before, direction_,
+                                                                   file.testBinary, options_, makeCopy, yield);
+                   result == FileConverter::Result::Binary) {
             file.outcome = WalkPool::Outcome::Binary;
+        } else if (result == FileConverter::Result::Unchanged) {
+            file.outcome = WalkPool::Outcome::Unchanged;
         } else {
             fs::KeepAttributes(files.Get(OpenFileTable::Work), files.Get(OpenFileTable::Source), before);
+            if (options_.keepDate) {
+                fs::KeepTimes(files.Get(OpenFileTable::Work), before);
+            }
             file.read = before;
             file.copy = std::move(files.Get(OpenFileTable::Work));
             file.outcome = WalkPool::Outcome::Ready;
@@ -52,9 +58,10 @@ void WalkPool::Convert(File& file, Converter& converter, EngineHost* yield) {
     files.CloseAll();
 }
 
-WalkPool::WalkPool(unsigned workers, std::size_t inFlight, Direction direction, EngineHost& host, Finish finish,
-                   Stopping stopping)
+WalkPool::WalkPool(unsigned workers, std::size_t inFlight, Direction direction, const ConversionOptions& options,
+                   EngineHost& host, Finish finish, Stopping stopping)
     : direction_(direction),
+      options_(options),
       host_(host),
       finish_(std::move(finish)),
       stopping_(std::move(stopping)),

@@ -35,6 +35,7 @@ public:
         Ready,     // `copy` holds the converted content, read in the state `read`
         Binary,    // skipped: it holds a control byte
         TooLarge,  // skipped: past the size limit
+        Unchanged, // left as it is: converting it changes nothing (skipUnchanged)
         Failed,    // `error` says why
     };
     struct File {
@@ -57,8 +58,8 @@ public:
     // Up to `workers` threads (those the system starts) converting in `direction`, with at
     // most `inFlight` files handed out and not yet finished. `host` gets a turn while the
     // walk's thread waits for a worker.
-    WalkPool(unsigned workers, std::size_t inFlight, Direction direction, EngineHost& host, Finish finish,
-             Stopping stopping);
+    WalkPool(unsigned workers, std::size_t inFlight, Direction direction, const ConversionOptions& options,
+             EngineHost& host, Finish finish, Stopping stopping);
     // Stops the workers. Files not finished are dropped: their copies were never named, so their
     // sources keep their old content.
     ~WalkPool();
@@ -96,6 +97,7 @@ private:
     void CheckStop(const File* converting, const std::string& finished);
 
     Direction direction_;
+    ConversionOptions options_;
     EngineHost& host_;
     Finish finish_;
     Stopping stopping_;

@@ -176,6 +176,7 @@ PathInfo InfoOf(HANDLE handle) {
     FILE_BASIC_INFO times{};
     if (::GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times)) {
         info.modifiedNs = TicksToNs(times.LastWriteTime.QuadPart);
+        info.accessedNs = TicksToNs(times.LastAccessTime.QuadPart);
         info.changedNs = TicksToNs(times.ChangeTime.QuadPart);
     }
     return info;

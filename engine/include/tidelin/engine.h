@@ -15,6 +15,18 @@ namespace tidelin {
 
 class EngineCore;
 
+// What a conversion does beyond its direction, as tidelin-convert's options ask; the window
+// converts with the defaults.
+struct ConversionOptions {
+    // A file whose converted content equals its content is left as it is: no copy replaces
+    // it, so it keeps its inode, its times and its other names.
+    bool skipUnchanged = false;
+    // A converted file keeps its modification and access times.
+    bool keepDate = false;
+    // Hidden files (on Linux a name beginning with ".") are converted like any other.
+    bool includeHidden = false;
+};
+
 class Engine {
 public:
     // The reading unit of the conversion and of the binary test: a file is read, tested and
@@ -50,7 +62,8 @@ public:
     void Unload() noexcept;
 
     // Rewrite `path` in place: CR LF to LF, or every line break to CR LF. True when the file
-    // was replaced, false when it was skipped with an entry in the message log. Failures are
+    // was replaced (or, with skipUnchanged, needed no change), false when it was skipped with
+    // an entry in the message log. Failures are
     // raised; the files they leave open are closed by the caller (CloseAllFiles).
     bool ConvertWinToUnix(const std::string& path) { return Convert(path, Direction::WinToUnix); }
     bool ConvertUnixToWin(const std::string& path) { return Convert(path, Direction::UnixToWin); }
@@ -59,6 +72,9 @@ public:
     // Whether the file holds a control byte other than TAB, LF and CR. Never raises: a file
     // that cannot be read is not binary.
     bool IsBinaryFile(const std::string& path);
+
+    // The options of the conversions that follow (the defaults until set).
+    void SetOptions(const ConversionOptions& options);
 
     // Closes every file the engine holds open (a failed conversion may leave some).
     void CloseAllFiles() noexcept;

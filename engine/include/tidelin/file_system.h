@@ -42,6 +42,7 @@ struct PathInfo {
     std::uint64_t inode = 0;
     std::uint64_t links = 0;
     std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
+    std::int64_t accessedNs = 0;  // access time
     std::int64_t changedNs = 0;   // change time (content, owner, permissions, attributes)
     // The attributes that protect a file from being overwritten. On Linux a read-only file
     // has its owner write bit clear, a hidden one a name beginning with ".", and anything

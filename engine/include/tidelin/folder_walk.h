@@ -23,6 +23,7 @@ struct WalkOutcome {
     std::size_t converted = 0;        // rewritten with the new line breaks
     std::size_t binary = 0;           // left alone as binary
     std::size_t tooLarge = 0;         // left alone: past the size limit
+    std::size_t unchanged = 0;        // left as they were: converting them changes nothing
     std::size_t refused = 0;          // not rewritten by rule: links, special, read-only, hidden files
     std::size_t failed = 0;           // could not be rewritten: the error entry says why
     std::size_t unlistedFolders = 0;  // could not be listed: nothing below them was seen
