@@ -2,8 +2,11 @@
 // through a link is walked, and the engine work a confirmed command runs.
 #pragma once
 
+#include <cstddef>
+#include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tidelin/direction.h"
 #include "tidelin/folder_walk.h"
@@ -26,6 +29,24 @@ bool ConvertChosenFile(Engine& engine, const std::string& path, Direction direct
 // A confirmed folder command: the message list is emptied and, when the folder still exists,
 // its tree is walked. What the walk did, or nothing when the folder is gone; the walk logs its
 // own failures.
-std::optional<WalkOutcome> ConvertChosenFolder(Engine& engine, const std::string& folder, Direction direction);
+std::optional<WalkOutcome> ConvertChosenFolder(Engine& engine, const std::string& folder, Direction direction,
+                                               const WalkSelection& selection = {});
+
+// The entries of a list of paths (--files-from): one per line, or each ended by a NUL with
+// `nulSeparated`; a last entry needs no terminator. Read to the end before anything is
+// converted. An empty entry makes the list unusable: `empty` then tells its number, from 1.
+struct PathList {
+    std::vector<std::string> entries;
+    std::size_t empty = 0;
+};
+PathList ReadPathList(std::istream& in, bool nulSeparated);
+
+// A list converted as one walk (ConvertPathList): relative entries are taken from
+// `workingFolder`, and the patterns see each entry as listed, less a leading "./".
+WalkOutcome ConvertListedPaths(Engine& engine, const std::vector<std::string>& entries,
+                               const std::string& workingFolder, Direction direction,
+                               const WalkSelection& selection);
+// The same entries as ConvertPathList takes them.
+std::vector<ListedPath> ListedPaths(const std::vector<std::string>& entries, const std::string& workingFolder);
 
 }  // namespace tidelin::app

@@ -16,6 +16,8 @@ namespace tidelin::fs {
 // What the system's own error codes are called in a tool's message: "errno" on Linux,
 // "Win32 error" on Windows.
 extern const char* const SystemCodeName;
+// Whether names are told apart regardless of case (Windows), so patterns match that way too.
+extern const bool NamesIgnoreCase;
 
 // Whether two looks show the same file in the same state: the same device and inode, size,
 // modification and change time. Any write, truncation, rename over it or change of its owner,

@@ -27,6 +27,7 @@ namespace tidelin::fs {
 const char PathSeparator = '/';
 const char* const PathSeparators = "/";
 const char* const SystemCodeName = "errno";
+const bool NamesIgnoreCase = false;
 
 namespace {
 

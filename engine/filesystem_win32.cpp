@@ -24,6 +24,7 @@ namespace tidelin::fs {
 const char PathSeparator = '\\';
 const char* const PathSeparators = "\\/";
 const char* const SystemCodeName = "Win32 error";
+const bool NamesIgnoreCase = true;
 
 using win32::Handle;
 using win32::HandleOf;

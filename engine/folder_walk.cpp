@@ -1,5 +1,6 @@
 // The folder-tree conversion: every file of a folder and of all its subfolders, depth-first,
 // a folder's files before its subfolders. A file that fails is logged and the walk goes on.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "tidelin/folder_walk.h"
 #include "process_limits.h"
 #include "walk_plan.h"
+#include "path_patterns.h"
 #include "walk_order.h"
 #include "walk_pool.h"
 
@@ -112,8 +114,116 @@ std::string NormaliseWalkFolder(const std::string& folder) {
     return path;
 }
 
-WalkOutcome ConvertFolderTree(Engine& walked, const std::string& folder, Direction direction) {
+std::string PatternProblem(const std::string& pattern) {
+    try {
+        CompilePatterns(WalkSelection{{pattern}, {}, false});
+    } catch (const PatternError& error) {
+        return error.Reason();
+    }
+    return {};
+}
+
+namespace {
+
+// One walk over folders' trees and the files of a list, through one pool of threads; its
+// Visitor takes what VisitTree and VisitList meet.
+class Walk {
+public:
+    Walk(EngineCore& engine, Direction direction) : engine_(engine) {
+        // Up to one file per thread is converted at once, each on a worker of its own; the
+        // files come back here in the walk's order. Batches and threads fit the descriptors
+        // left. When the user stops the walk, only the files whose conversion has begun are
+        // finished (the one in hand and those on other threads); every other copy is dropped
+        // unseen.
+        const WalkPlan plan = PlanWalk(ThreadCount(), FreeDescriptors());
+        engine.LimitBatch(plan.batchFiles);
+        pool_.emplace(
+            plan.workers, plan.inFlight, direction, engine.Options(), engine.Host(),
+            [this, direction](WalkPool::File& file) { FinishInWalk(engine_, outcome_, file, direction); },
+            [this](const std::string& inHand) { engine_.DropWaitingBut(inHand); });
+        // The files' new content is flushed to disk in batches, not one file at a time. Should
+        // the walk end abnormally, the waiting copies are dropped and their sources stay old.
+        engine.StartBatching([this](const std::string& path, const EngineError& error) {
+            LogFailure(engine_, error, path);
+            ++(error.IsRefusal() ? outcome_.refused : outcome_.failed);
+        });
+    }
+    ~Walk() { engine_.StopBatching(); }
+    Walk(const Walk&) = delete;
+    Walk& operator=(const Walk&) = delete;
+
+    // What the walk does with what its trees and lists hold.
+    WalkVisitor Visitor() {
+        return {[this](const std::string& path) {
+                    last_ = fs::FolderOf(path);
+                    return Submit(last_, fs::BaseName(path));
+                },
+                [this](const std::string& folder, const std::string& name) {
+                    last_ = folder;
+                    return Submit(folder, name);
+                },
+                [this](const std::string& folder, const EngineError& error) {
+                    // A folder that cannot be listed (no permission, a path too long to
+                    // open) is one entry, after those of the files before it.
+                    last_ = folder;
+                    pool_->FinishAll();
+                    engine_.PublishWaiting();
+                    LogFailure(engine_, error, folder);
+                    ++outcome_.unlistedFolders;
+                },
+                [this](const std::string& folder) { RefuseRoot(folder); }};
+    }
+
+    // A root folder named in a list is never walked: it gets one entry.
+    void RefuseRoot(const std::string& folder) {
+        pool_->FinishAll();
+        engine_.PublishWaiting();
+        engine_.Log().Append(RootFolderEntryPrefix + folder);
+        outcome_.rootRefused = true;
+    }
+
+    WalkOutcome Finish() {
+        pool_->FinishAll();
+        if (pool_->Stopped()) {
+            // The entry names the folder of the last file replaced, where the user finds the
+            // walk ended; without any, the folder it was in.
+            engine_.PublishWaiting();
+            const std::string& replaced = engine_.LastReplaced();
+            engine_.Log().Append(StoppedEntryPrefix + (replaced.empty() ? last_ : fs::FolderOf(replaced)));
+        }
+        engine_.FinishBatching();
+        // The engine counted what it replaced and what it left alone; the walk, what failed.
+        const WalkOutcome& tally = engine_.Tally();
+        outcome_.converted = tally.converted;
+        outcome_.binary = tally.binary;
+        outcome_.tooLarge = tally.tooLarge;
+        outcome_.unchanged = tally.unchanged;
+        outcome_.stopped = pool_->Stopped();
+        return outcome_;
+    }
+
+private:
+    // False once the walk is stopped: no other file is touched.
+    bool Submit(const std::string& folder, const std::string& name) {
+        if (pool_->CheckStop()) {
+            return false;
+        }
+        pool_->Submit(folder, name, !fs::IsCopyName(name));
+        return !pool_->Stopped();
+    }
+
+    EngineCore& engine_;
+    WalkOutcome outcome_;
+    std::optional<WalkPool> pool_;
+    std::string last_;  // the folder entered last
+};
+
+}  // namespace
+
+WalkOutcome ConvertFolderTree(Engine& walked, const std::string& folder, Direction direction,
+                              const WalkSelection& selection) {
     EngineCore& engine = walked.Core();
+    const PathPatterns patterns = CompilePatterns(selection);
     WalkOutcome outcome;
     if (IsRootFolder(folder)) {
         // A root is never walked; saying so keeps the finish from looking clean.
@@ -132,65 +242,18 @@ WalkOutcome ConvertFolderTree(Engine& walked, const std::string& folder, Directi
     } catch (const EngineError&) {
         return outcome;
     }
+    Walk walk(engine, direction);
+    VisitTree(root, patterns, walk.Visitor());
+    return walk.Finish();
+}
 
-    // Up to one file per thread is converted at once, each on a worker of its own; the files
-    // come back here in the walk's order. Batches and threads fit the descriptors left.
-    // When the user stops the walk, only the files whose conversion has begun are finished
-    // (the one in hand and those on other threads); every other copy is dropped unseen.
-    const WalkPlan plan = PlanWalk(ThreadCount(), FreeDescriptors());
-    engine.LimitBatch(plan.batchFiles);
-    WalkPool pool(
-        plan.workers, plan.inFlight, direction, engine.Options(), engine.Host(),
-        [&engine, &outcome, direction](WalkPool::File& file) { FinishInWalk(engine, outcome, file, direction); },
-        [&engine](const std::string& inHand) { engine.DropWaitingBut(inHand); });
-
-    // The files' new content is flushed to disk in batches, not one file at a time. Should
-    // the walk end abnormally, the waiting copies are dropped and their sources stay old.
-    engine.StartBatching([&engine, &outcome](const std::string& path, const EngineError& error) {
-        LogFailure(engine, error, path);
-        ++(error.IsRefusal() ? outcome.refused : outcome.failed);
-    });
-    struct StopBatching {
-        EngineCore& engine;
-        ~StopBatching() { engine.StopBatching(); }
-    } stopBatching{engine};
-    std::string last;  // the folder entered last
-    VisitInWalkOrder(
-        root, {[&](const std::string& current, const std::vector<std::string>& files) {
-                   last = current;
-                   for (const std::string& name : files) {
-                       if (pool.CheckStop()) {
-                           return false;  // no other file is touched
-                       }
-                       pool.Submit(current, name, !fs::IsCopyName(name));
-                   }
-                   return !pool.Stopped();
-               },
-               [&](const std::string& current, const EngineError& error) {
-                   // A folder that cannot be listed (no permission, a path too long to open)
-                   // is one entry, after those of the files before it.
-                   last = current;
-                   pool.FinishAll();
-                   engine.PublishWaiting();
-                   LogFailure(engine, error, current);
-                   ++outcome.unlistedFolders;
-               }});
-    pool.FinishAll();
-    if (pool.Stopped()) {
-        // The entry names the folder of the last file replaced, where the user finds the walk
-        // ended; without any, the folder it was in.
-        engine.PublishWaiting();
-        const std::string& replaced = engine.LastReplaced();
-        engine.Log().Append(StoppedEntryPrefix + (replaced.empty() ? last : fs::FolderOf(replaced)));
-    }
-    engine.FinishBatching();
-    // The engine counted what it replaced and what it left alone; the walk, what failed.
-    outcome.converted = engine.Tally().converted;
-    outcome.binary = engine.Tally().binary;
-    outcome.tooLarge = engine.Tally().tooLarge;
-    outcome.unchanged = engine.Tally().unchanged;
-    outcome.stopped = pool.Stopped();
-    return outcome;
+WalkOutcome ConvertPathList(Engine& walked, const std::vector<ListedPath>& entries, Direction direction,
+                            const WalkSelection& selection) {
+    EngineCore& engine = walked.Core();
+    const PathPatterns patterns = CompilePatterns(selection);
+    Walk walk(engine, direction);
+    VisitList(entries, patterns, walk.Visitor());
+    return walk.Finish();
 }
 
 }  // namespace tidelin

@@ -68,8 +68,50 @@ const char* const HelpText =
     "  3  with --info: a target or a file could not be read\n"
     "  130  Ctrl-C stopped it after the files in hand (143: SIGTERM, 129: SIGHUP)\n";
 
+namespace {
+
+// The value that follows the option args[i], which it steps over: a PATH or, with `glob`, a
+// GLOB; never empty.
+const std::string& Value(const std::vector<std::string>& args, std::size_t& i, bool glob) {
+    const std::string& option = args[i];
+    if (i + 1 >= args.size()) {
+        throw UsageError(glob ? Tr("%s needs a GLOB", {option}) : Tr("%s needs a PATH", {option}));
+    }
+    const std::string& value = args[++i];
+    if (value.empty()) {
+        throw UsageError(glob ? Tr("%s needs a GLOB, not an empty text", {option})
+                              : Tr("%s needs a PATH, not an empty text", {option}));
+    }
+    return value;
+}
+
+// The engine's reason why a pattern cannot be matched, in the user's language.
+std::string PatternReason(const std::string& reason) {
+    if (reason == "an unclosed [") {
+        return Tr("an unclosed [");
+    }
+    if (reason == "a trailing \\") {
+        return Tr("a trailing \\");
+    }
+    if (reason == "an empty pattern") {
+        return Tr("an empty pattern");
+    }
+    return reason;
+}
+
+// A path given without an option: a file or a folder by what it is, "-" standard input.
+Target PlainPath(const std::string& path) {
+    if (path.empty()) {
+        throw UsageError(Tr("a PATH cannot be an empty text"));
+    }
+    return {path == "-" ? Target::Kind::File : Target::Kind::Path, path};
+}
+
+}  // namespace
+
 CommandLine ParseCommandLine(const std::vector<std::string>& args, bool inputIsTerminal) {
     CommandLine line;
+    bool selects = false;  // an option that chooses files, which the filter has none of
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "--version") {
@@ -87,15 +129,36 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, bool inputIsT
             line.convertBinary = true;
         } else if (arg == "--info") {
             line.action = CommandLine::Action::Info;
-        } else if (arg == "--file" || arg == "--folder") {
-            if (i + 1 >= args.size()) {
-                throw UsageError(Tr("%s needs a PATH", {arg}));
+        } else if (arg == "--file" || arg == "--folder" || arg == "--files-from") {
+            const std::string& path = Value(args, i, false);
+            line.targets.push_back({arg == "--file"     ? Target::Kind::File
+                                    : arg == "--folder" ? Target::Kind::Folder
+                                                        : Target::Kind::List,
+                                    path});
+        } else if (arg == "--include" || arg == "--exclude") {
+            const std::string& pattern = Value(args, i, true);
+            const std::string problem = PatternProblem(pattern);
+            if (!problem.empty()) {
+                throw UsageError(Tr("%s cannot be matched: %s", {pattern, PatternReason(problem)}));
             }
-            const std::string& path = args[++i];
-            if (path.empty()) {
-                throw UsageError(Tr("%s needs a PATH, not an empty text", {arg}));
+            (arg == "--include" ? line.selection.include : line.selection.exclude).push_back(pattern);
+            selects = true;
+        } else if (arg == "--exclude-vcs") {
+            line.selection.excludeVcs = selects = true;
+        } else if (arg == "--include-hidden") {
+            line.options.includeHidden = selects = true;
+        } else if (arg == "-0" || arg == "--null") {
+            line.nulSeparated = selects = true;
+        } else if (arg == "--skip-unchanged") {
+            line.options.skipUnchanged = true;
+        } else if (arg == "--keep-date") {
+            line.options.keepDate = true;
+        } else if (arg == "--") {
+            for (++i; i < args.size(); ++i) {
+                line.targets.push_back(PlainPath(args[i]));
             }
-            line.targets.push_back({arg == "--folder", path});
+        } else if (arg == "-" || (!arg.empty() && arg[0] != '-')) {
+            line.targets.push_back(PlainPath(arg));
         } else {
             throw UsageError(Tr("unknown argument: %s", {arg}));
         }
@@ -107,11 +170,21 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, bool inputIsT
         if (inputIsTerminal) {
             throw UsageError(Tr("a target is required: --file PATH or --folder PATH"));
         }
-        line.targets.push_back({false, "-"});
+        line.targets.push_back({Target::Kind::File, "-"});
     }
     const auto isInput = [](const Target& target) { return CommandLine::IsStandardInput(target); };
+    const auto isInputList = [](const Target& target) {
+        return target.kind == Target::Kind::List && target.path == "-";
+    };
+    if (std::any_of(line.targets.begin(), line.targets.end(), isInput) &&
+        std::any_of(line.targets.begin(), line.targets.end(), isInputList)) {
+        throw UsageError(Tr("standard input cannot be both a list (--files-from -) and converted (--file -)"));
+    }
     if (line.targets.size() > 1 && std::any_of(line.targets.begin(), line.targets.end(), isInput)) {
         throw UsageError(Tr("standard input (--file -) cannot be given with other targets"));
+    }
+    if (selects && line.ReadsStandardInput()) {
+        throw UsageError(Tr("the filter converts standard input alone: no option may choose files"));
     }
     return line;
 }

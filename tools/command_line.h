@@ -7,12 +7,16 @@
 #include <vector>
 
 #include "tidelin/direction.h"
+#include "tidelin/engine.h"
+#include "tidelin/folder_walk.h"
 
 namespace tidelin::tool {
 
 struct Target {
-    bool folder = false;
-    std::string path;  // as given: it may be relative
+    // --file, --folder, a plain path (a file or a folder, by what it is), --files-from.
+    enum class Kind { File, Folder, Path, List };
+    Kind kind = Kind::File;
+    std::string path;  // as given: it may be relative; a list's own file ("-": standard input)
 };
 
 struct CommandLine {
@@ -22,10 +26,17 @@ struct CommandLine {
     Direction direction = Direction::WinToUnix;
     bool convertBinary = false;
     std::vector<Target> targets;
+    // How files are chosen and converted (see --help): a list's entries end with NUL rather
+    // than a line break; the patterns; hidden files; files that would not change; the times.
+    bool nulSeparated = false;
+    WalkSelection selection;
+    ConversionOptions options;
 
     // The one target is standard input ("--file -", or no target at all with data piped in).
     bool ReadsStandardInput() const { return targets.size() == 1 && IsStandardInput(targets[0]); }
-    static bool IsStandardInput(const Target& target) { return !target.folder && target.path == "-"; }
+    static bool IsStandardInput(const Target& target) {
+        return target.kind == Target::Kind::File && target.path == "-";
+    }
 };
 
 // A command line that cannot be run; the text says why in one line.

@@ -9,23 +9,31 @@
 #include "tidelin/file_system.h"
 #include "messages.h"
 #include "target_runner.h"
+#include "targets.h"
 #include "tidelin/tree_listing.h"
 
 namespace tidelin::tool {
 
-int InfoReport::Run(const CommandLine& line, const std::string& workingFolder) {
+int InfoReport::Run(const CommandLine& line, const std::vector<std::vector<std::string>>& lists,
+                    const std::string& workingFolder) {
     std::optional<Direction> direction;
     if (line.directionGiven) {
         direction = line.direction;
     }
-    InfoReport report(direction, !line.convertBinary);
-    for (const Target& target : line.targets) {
+    InfoReport report(direction, !line.convertBinary, line.options.includeHidden, line.selection);
+    for (std::size_t i = 0; i < line.targets.size(); ++i) {
+        const Target& target = line.targets[i];
         if (CommandLine::IsStandardInput(target)) {
             report.ReportStandardInput();
             continue;
         }
+        if (target.kind == Target::Kind::List) {
+            report.ReportList(app::ListedPaths(lists[i], workingFolder));
+            continue;
+        }
         const std::string path = fs::AbsolutePath(target.path, workingFolder);
-        if (!target.folder) {
+        if (target.kind == Target::Kind::File ||
+            (target.kind == Target::Kind::Path && !TargetRunner::IsFolderTarget(path))) {
             report.ReportFile(path);
             continue;
         }
@@ -40,47 +48,62 @@ int InfoReport::Run(const CommandLine& line, const std::string& workingFolder) {
     return report.ExitStatus();
 }
 
-InfoReport::InfoReport(std::optional<Direction> direction, bool skipBinary)
-    : direction_(direction), skipBinary_(skipBinary) {}
+InfoReport::InfoReport(std::optional<Direction> direction, bool skipBinary, bool includeHidden,
+                       const WalkSelection& selection)
+    : direction_(direction), skipBinary_(skipBinary), includeHidden_(includeHidden), selection_(selection) {}
 
 void InfoReport::ReportFile(const std::string& path) {
     try {
-        ReportRegularFile(path, fs::QueryPath(path).size);
+        const fs::PathInfo info = fs::QueryPath(path);
+        ReportRegularFile(path, info.size, Refused(info));
     } catch (const EngineError& error) {
         Unreadable(path, error);
     }
 }
 
 void InfoReport::ReportFolder(const std::string& folder) {
-    const auto file = [&](const std::string& path) {
-        try {
-            const fs::PathInfo info = fs::QueryPath(path);
-            if (info.IsSystem() || info.IsHidden()) {
-                ++skipped_;
-                return;
-            }
-            ReportRegularFile(path, info.size);
-        } catch (const EngineError& error) {
-            Unreadable(path, error);
-        }
-    };
-    VisitTreeFiles(folder, file, [&](const std::string& path, const EngineError& error) { Unreadable(path, error); });
+    VisitTreeFiles(folder, selection_, [&](const std::string& path) { ReportWalkedFile(path); },
+                   [&](const std::string& path, const EngineError& error) { Unreadable(path, error); });
 }
 
-void InfoReport::ReportRegularFile(const std::string& path, std::int64_t size) {
-    PrintLine(CountFile(path, size), path, true);
+void InfoReport::ReportList(const std::vector<ListedPath>& entries) {
+    VisitListedFiles(
+        entries, selection_,
+        [&](const std::string& path, bool named) { named ? ReportFile(path) : ReportWalkedFile(path); },
+        [&](const std::string& path, const EngineError& error) { Unreadable(path, error); });
+}
+
+void InfoReport::ReportWalkedFile(const std::string& path) {
+    try {
+        const fs::PathInfo info = fs::QueryPath(path);
+        if (info.IsSystem() || (info.IsHidden() && !includeHidden_)) {
+            ++skipped_;
+            return;
+        }
+        ReportRegularFile(path, info.size, Refused(info));
+    } catch (const EngineError& error) {
+        Unreadable(path, error);
+    }
+}
+
+bool InfoReport::Refused(const fs::PathInfo& info) const {
+    return info.IsReadOnly() || (info.IsHidden() && !includeHidden_);
+}
+
+void InfoReport::ReportRegularFile(const std::string& path, std::int64_t size, bool refused) {
+    PrintLine(CountFile(path, size), path, true, refused);
 }
 
 void InfoReport::ReportStandardInput() {
     try {
-        PrintLine(CountStandardInput(), "-", false);
+        PrintLine(CountStandardInput(), "-", false, false);
     } catch (const StreamError& error) {
         ++unreadable_;
         ReportStreamError(error);
     }
 }
 
-void InfoReport::PrintLine(const ContentFacts& facts, const std::string& path, bool limited) {
+void InfoReport::PrintLine(const ContentFacts& facts, const std::string& path, bool limited, bool refused) {
     // The binary test does not look at a file over the size limit; the conversion skips it.
     const bool tooLarge = limited && facts.size > Engine::MaxFileSize;
     const bool binary = facts.binary && !tooLarge;
@@ -93,8 +116,10 @@ void InfoReport::PrintLine(const ContentFacts& facts, const std::string& path, b
         if (tooLarge || (binary && skipBinary_)) {
             line += "skipped\t";
         } else {
-            line += changes ? "changes\t" : "unchanged\t";
+            // A file the conversion would refuse is no less in need of a change.
+            line += !changes ? "unchanged\t" : refused ? "refused\t" : "changes\t";
             changing_ += changes ? 1 : 0;
+            refused_ += changes && refused ? 1 : 0;
         }
     }
     line += EscapePath(path);
@@ -117,9 +142,10 @@ void InfoReport::PrintSummary() const {
     const std::string skipped = std::to_string(skipped_);
     const std::string unreadable = std::to_string(unreadable_);
     std::cerr << "tidelin-convert: "
-              << (direction_ ? Tr("files read: %s, would change: %s, binary: %s, skipped: %s, "
-                                  "not read: %s",
-                                  {read, std::to_string(changing_), binary, skipped, unreadable})
+              << (direction_ ? Tr("files read: %s, would change: %s, refused: %s, binary: %s, "
+                                  "skipped: %s, not read: %s",
+                                  {read, std::to_string(changing_ - refused_), std::to_string(refused_),
+                                   binary, skipped, unreadable})
                              : Tr("files read: %s, binary: %s, skipped: %s, not read: %s",
                                   {read, binary, skipped, unreadable}))
               << '\n';

@@ -60,14 +60,19 @@ int main(int argc, char** argv) {
                   << '\n';
         return line.action == CommandLine::Action::Info ? 3 : 1;
     }
+    const auto lists = TargetRunner::ReadLists(line);
+    if (!lists) {
+        return 2;
+    }
     if (line.action == CommandLine::Action::Info) {
-        return InfoReport::Run(line, workingFolder);
+        return InfoReport::Run(line, *lists, workingFolder);
     }
 
     ConsoleHost host(!line.convertBinary);
     MessageLog log;
     log.SetObserver(&host);
     Engine engine(host, log);
+    engine.SetOptions(line.options);
     try {
         engine.ChooseWorkFile();
     } catch (const EngineError& error) {
@@ -75,14 +80,21 @@ int main(int argc, char** argv) {
                   << '\n';
         return 1;
     }
-    TargetRunner runner(engine, line.direction);
+    TargetRunner runner(engine, line.direction, line.selection);
     bool allDone = true;
-    for (const Target& target : line.targets) {
+    for (std::size_t i = 0; i < line.targets.size(); ++i) {
         if (fs::StopSignalStatus() != 0) {
             break;  // stopped: later targets are not started
         }
+        const Target& target = line.targets[i];
+        if (target.kind == Target::Kind::List) {
+            allDone = runner.ConvertList((*lists)[i], workingFolder) && allDone;
+            continue;
+        }
         const std::string path = fs::AbsolutePath(target.path, workingFolder);
-        const bool done = target.folder ? runner.ConvertFolder(path) : runner.ConvertFile(path);
+        const bool folder = target.kind == Target::Kind::Folder ||
+                            (target.kind == Target::Kind::Path && TargetRunner::IsFolderTarget(path));
+        const bool done = folder ? runner.ConvertFolder(path) : runner.ConvertFile(path);
         allDone = allDone && done;
     }
     engine.Unload();

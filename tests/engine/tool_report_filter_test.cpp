@@ -58,14 +58,14 @@ TEST_F(ToolReportFilterTest, ReportHasOneLinePerFileInTheWalksOrder) {
         {{"--win-to-unix", "--file", mixed, "--file", binary, "--file", empty},
          "2\t2\t3\ttext\tchanges\t" + mixed + "\n1\t1\t0\tbinary\tskipped\t" + binary +
              "\n0\t0\t0\ttext\tunchanged\t" + empty + "\n",
-         "files read: 3, would change: 1, binary: 1, skipped: 0, not read: 0",
+         "files read: 3, would change: 1, refused: 0, binary: 1, skipped: 0, not read: 0",
          1},
         {{"--unix-to-win", "--convert-binary", "--file", binary}, "1\t1\t0\tbinary\tchanges\t" + binary + "\n", "", 1},
         {{"--win-to-unix", "--file", Path("tree/b")}, "0\t1\t0\ttext\tunchanged\t" + tree + "/b\n", "", 0},
         {{"--unix-to-win", "--folder", tree + "/"},
          "0\t1\t0\ttext\tchanges\t" + tree + "/b\n0\t0\t1\ttext\tchanges\t" + tree + "/c\n" +
              "1\t0\t0\ttext\tunchanged\t" + tree + "/a/z\n",
-         "files read: 3, would change: 2, binary: 0, skipped: 3, not read: 0",
+         "files read: 3, would change: 2, refused: 0, binary: 0, skipped: 3, not read: 0",
          1},
     };
     for (const Case& c : cases) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "tidelin/direction.h"
 
@@ -35,13 +36,41 @@ struct WalkOutcome {
     bool Clean() const { return refused == 0 && failed == 0 && unlistedFolders == 0 && !rootRefused; }
 };
 
+// Which of the files a walk meets are converted: patterns matched against a file's or a
+// folder's path below the walked folder, or against a list's entry as it was listed, with "/"
+// between names (on Windows "\\" too, and case-insensitive). A folder that an exclude pattern
+// matches is not entered; with any include pattern only the files it matches are converted;
+// an exclude wins. A path given as a target itself is never matched. `excludeVcs` excludes
+// the folders (and files) of version control: .git, .hg, .svn, .bzr, _darcs and CVS.
+struct WalkSelection {
+    std::vector<std::string> include;
+    std::vector<std::string> exclude;
+    bool excludeVcs = false;
+};
+
+// Why `pattern` cannot be matched ("an unclosed [", "a trailing \\"), empty when it can.
+std::string PatternProblem(const std::string& pattern);
+
 // Converts every file of `folder` and of all its subfolders, depth-first, a folder's files
 // before its subfolders, in byte order of the names. A file that fails is logged as an error
 // entry and the walk goes on; nothing is raised to the caller, which learns what happened from
 // the outcome. Between two files the host may end the walk (EngineHost::StopRequested); it
 // then logs one entry naming the folder it was in. A root folder (on Windows a drive root) is
 // never walked: it gets one entry.
-WalkOutcome ConvertFolderTree(Engine& engine, const std::string& folder, Direction direction);
+WalkOutcome ConvertFolderTree(Engine& engine, const std::string& folder, Direction direction,
+                              const WalkSelection& selection = {});
+
+// One entry of a list of paths: as it was listed, which the patterns see, and absolute.
+struct ListedPath {
+    std::string listed;
+    std::string path;
+};
+
+// Converts the files of a list as one walk, in the list's order, on every thread: a file as a
+// named file is converted (a link is refused with its entry), a folder as ConvertFolderTree
+// walks it. The patterns apply to the entries as listed and to what the folders hold.
+WalkOutcome ConvertPathList(Engine& engine, const std::vector<ListedPath>& entries, Direction direction,
+                            const WalkSelection& selection = {});
 
 // Whether `folder` is the root of the file system (on Windows a drive's or a share's root),
 // however it is spelled: "/", "//", "/tmp/..", "/.", a link to "/". Such a folder is never
