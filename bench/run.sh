@@ -6,7 +6,7 @@
 # made and flushed to disk (sync) before the clock starts, so no case pays for another's writes.
 #   bench/run.sh [FOLDER...]
 #   BENCH_RUNS=N        runs per case (default 5)
-#   BENCH_CASES="..."   a subset of: files tree folder report filter memory yield (default all;
+#   BENCH_CASES="..."   a subset of: files tree folder report filter options memory yield (default all;
 #                       without yield the build leaves the window out)
 # The walks run on all cores and on one (TIDELIN_THREADS), beside the reference tool spread
 # over every core with xargs -P and run file by file.
@@ -14,7 +14,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 
 runs="${BENCH_RUNS:-5}"
-cases=" ${BENCH_CASES:-files tree folder report filter memory yield} "
+cases=" ${BENCH_CASES:-files tree folder report filter options memory yield} "
 wants() { [[ "$cases" == *" $1 "* ]]; }
 engine_only=ON
 if wants yield; then engine_only=OFF; fi
@@ -116,6 +116,30 @@ filter() {
         "Filter, 256 MiB" "$tm" "$(ratio "$tm" "$km")" "$sm" "$(ratio "$sm" "$km")" "$km"
 }
 
+# options MASTER: on a copy of the tree already right, a walk with --skip-unchanged against
+# one without; and the tree's files named one by one through --files-from against one
+# --folder of the same tree. Alternating.
+options() {
+    local master="$1" plain=() skip=() folder=() list=()
+    copy "$master" right
+    "$convert" --win-to-unix --folder "$PWD/right" >/dev/null
+    for _ in $(seq "$runs"); do
+        copy right a; plain+=("$(seconds "$convert" --win-to-unix --folder "$PWD/a")")
+        copy right b; skip+=("$(seconds "$convert" --win-to-unix --skip-unchanged --folder "$PWD/b")")
+        copy "$master" c; folder+=("$(seconds "$convert" --win-to-unix --folder "$PWD/c")")
+        copy "$master" d; find "$PWD/d" -type f >d.list; sync
+        list+=("$(seconds "$convert" --win-to-unix --files-from d.list)")
+    done
+    diff -r a b >/dev/null && diff -r c d >/dev/null || { echo "FAILED: options: the outputs differ"; exit 1; }
+    rm -rf right a b c d d.list
+    local pm sm fm lm
+    pm=$(median "${plain[@]}"); sm=$(median "${skip[@]}"); fm=$(median "${folder[@]}"); lm=$(median "${list[@]}")
+    printf '%-26s --skip-unchanged %6.3f s | without %6.3f s | %5.1fx faster\n' \
+        "Tree already right" "$sm" "$pm" "$(ratio "$pm" "$sm")"
+    printf '%-26s --files-from %6.3f s | --folder %6.3f s | %4.2fx the folder walk\n' \
+        "10,000 listed paths" "$lm" "$fm" "$(ratio "$lm" "$fm")"
+}
+
 # peak NAME TIDELIN-ARGS...: the largest resident set of one conversion, in KB.
 peak() {
     local name="$1"; shift
@@ -160,6 +184,10 @@ for place in "${places[@]}"; do
         [ -d tree.master ] || "$data" tree tree.master
         sync
         report tree.master
+    fi
+    if wants options; then
+        [ -d tree.master ] || "$data" tree tree.master
+        options tree.master
     fi
     if wants filter; then
         "$data" crlf $size crlf.txt

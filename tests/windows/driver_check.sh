@@ -85,6 +85,20 @@ content "the filter's output" "$SCRATCH/filtered" 'a\nb\n'
 printf 'a\r\nb\032\r\n' | "$WINE" "$TOOL" --win-to-unix --convert-binary >"$SCRATCH/filtered" 2>"$SCRATCH/err"
 content "the filter's output with a Ctrl-Z" "$SCRATCH/filtered" 'a\nb\032\n'
 
+# Patterns and dates on Windows: version control and a folder left out, a name matched
+# regardless of case, and a converted file that keeps its time (to 100 ns, as NTFS keeps it).
+mkdir -p "$SCRATCH/repo/.git" "$SCRATCH/repo/Build" "$SCRATCH/repo/src"
+for name in .git/HEAD Build/x.c src/a.c src/notes.txt; do printf 'r\r\n' >"$SCRATCH/repo/$name"; done
+TZ=UTC touch -d '2001-09-09 01:46:40.1234567' "$SCRATCH/repo/src/a.c"
+check "patterns and dates" 0 "Операция завершена." "" -- \
+    --win-to-unix --exclude-vcs --exclude /build/ --exclude '*.TXT' --keep-date "$(win "$SCRATCH/repo")"
+content "the converted file" "$SCRATCH/repo/src/a.c" 'r\n'
+for name in .git/HEAD Build/x.c src/notes.txt; do content "$name left out" "$SCRATCH/repo/$name" 'r\r\n'; done
+if [ "$(TZ=UTC stat -c %y "$SCRATCH/repo/src/a.c")" != "2001-09-09 01:46:40.123456700 +0000" ]; then
+    echo "FAILED: the kept time: $(stat -c %y "$SCRATCH/repo/src/a.c")"
+    failures=$((failures + 1))
+fi
+
 # The filter holds input of any size while it waits to know whether it is binary, in a
 # temporary file of its own: 3 MB of text is converted; with a NUL at its end it passes as it is.
 yes $'text\r' | head -n 500000 >"$SCRATCH/large.txt"
