@@ -43,7 +43,7 @@ done
 
 mkdir -m 700 "$work/home" "$work/tmp"
 start=$SECONDS
-(cd "$src" && env HOME="$work/home" TMPDIR="$work/tmp" dpkg-buildpackage -us -uc -Jauto) >"$work/build.log" 2>&1
+(cd "$src" && env -u DEB_BUILD_OPTIONS -u DEB_BUILD_PROFILES HOME="$work/home" TMPDIR="$work/tmp" dpkg-buildpackage -us -uc -Jauto) >"$work/build.log" 2>&1
 status=$?
 echo "dpkg-buildpackage took $((SECONDS - start)) s"
 if [ $status != 0 ]; then
