@@ -9,15 +9,17 @@ RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev qt6-translations-l10n
 # What building everything needs: the window's packages, GoogleTest, and msgfmt for the
 # command-line tool's Russian messages.
 BUILD_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev libgmock-dev gettext)
-# What making the Debian package needs beside them (msgfmt for the tool's Russian messages).
-PACKAGE_PACKAGES=(dpkg-dev file gettext)
+# What building the Debian source package and the package from it needs: Debian's package
+# tools and every build dependency of debian/control (dpkg-checkbuilddeps passes after these).
+PACKAGE_PACKAGES=(dpkg-dev debhelper build-essential file cmake ninja-build qt6-base-dev libgl-dev
+                  gettext libgtest-dev libgmock-dev locales)
 # What the tests need beside it: a real X server and window manager, the tools that find,
 # drive and close windows, a Wayland compositor with Qt's Wayland plugin and a tool that reads
 # its screenshots, the desktop-entry and AppStream checkers, a session bus with the
 # accessibility bus and a client that reads it (as a screen reader does), the tools that set
 # access lists and extended attributes, the package tools with Debian's package checker, and
 # localedef with the Russian locale's sources (the tool's messages are checked under a Russian
-# locale made by the tests).
+# locale made by the tests). The package's own tests need xvfb and x11-utils too.
 TEST_PACKAGES=(xvfb openbox wmctrl x11-utils xdotool weston qt6-wayland imagemagick
                desktop-file-utils appstream dbus-x11 at-spi2-core python3-pyatspi acl attr
                lintian locales "${PACKAGE_PACKAGES[@]}")
