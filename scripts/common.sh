@@ -12,7 +12,7 @@ BUILD_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev libgmock-dev gettext)
 # What building the Debian source package and the package from it needs: Debian's package
 # tools and every build dependency of debian/control (dpkg-checkbuilddeps passes after these).
 PACKAGE_PACKAGES=(dpkg-dev debhelper build-essential file cmake ninja-build qt6-base-dev libgl-dev
-                  gettext libgtest-dev libgmock-dev locales)
+                  gettext libgtest-dev libgmock-dev locales git)
 # What the tests need beside it: a real X server and window manager, the tools that find,
 # drive and close windows, a Wayland compositor with Qt's Wayland plugin and a tool that reads
 # its screenshots, the desktop-entry and AppStream checkers, a session bus with the

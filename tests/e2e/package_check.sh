@@ -89,6 +89,7 @@ check "recommends Qt's Wayland plugin" "echo '$recommends' | tr ',' '\n' | grep 
 expected="./usr/bin/tidelin
 ./usr/bin/tidelin-convert
 ./usr/share/applications/tidelin.desktop
+./usr/share/bash-completion/completions/tidelin-convert
 ./usr/share/doc/tidelin/changelog.gz
 ./usr/share/doc/tidelin/copyright
 ./usr/share/icons/hicolor/16x16/apps/tidelin.png
