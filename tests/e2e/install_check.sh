@@ -15,7 +15,7 @@ entry="$prefix/share/applications/tidelin.desktop"
 check "program installed" "[ -x '$prefix/bin/tidelin' ]"
 check "command-line tool installed and runs" "'$prefix/bin/tidelin-convert' --version | grep -q '^tidelin-convert (Tidelin) '"
 for page in tidelin tidelin-convert; do
-    check "manual page of $page" "zcat '$prefix/share/man/man1/$page.1.gz' | grep -q '^\.TH '"
+    check "manual page of $page" "zcat '$prefix/share/man/man1/$page.1.gz' | grep '^\.TH ' >/dev/null"
 done
 check "Russian messages of the tool installed" "[ -f '$prefix/share/locale/ru/LC_MESSAGES/tidelin-convert.mo' ]"
 check "AppStream description installed" "[ -f '$prefix/share/metainfo/example.tidelin.Tidelin.metainfo.xml' ]"
