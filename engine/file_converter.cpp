@@ -34,7 +34,7 @@ FileConverter::Result FileConverter::Convert(OpenFileTable& files, const std::st
     try {
         fs::File& source = files.Open(OpenFileTable::Source, [&] { return fs::File::OpenForReading(path); });
         fs::File& copy = files.Open(OpenFileTable::Work, [&] { return makeCopy(path, before); });
-        if (!CopyConverted(source, copy, before, direction, testBinary, tested, yield)) {
+        if (!CopyConverted(source, copy, before, direction, testBinary, options.skipUnchanged, tested, yield)) {
             return Result::Binary;
         }
     } catch (const EngineError&) {
@@ -58,7 +58,8 @@ FileConverter::Result FileConverter::Convert(OpenFileTable& files, const std::st
 }
 
 bool FileConverter::CopyConverted(fs::File& source, fs::File& work, const fs::PathInfo& before,
-                                  Direction direction, bool testBinary, std::int64_t& tested, EngineHost* yield) {
+                                  Direction direction, bool testBinary, bool noticeUnchanged,
+                                  std::int64_t& tested, EngineHost* yield) {
     const fs::PathInfo opened = source.Info();
     if (opened.inode != before.inode || opened.device != before.device) {
         RaiseChangedWhileRead();
@@ -71,7 +72,7 @@ bool FileConverter::CopyConverted(fs::File& source, fs::File& work, const fs::Pa
                      work.WriteAt(data, count, written);
                      written += static_cast<std::int64_t>(count);
                  },
-                 MaxOutputSize);
+                 MaxOutputSize, noticeUnchanged);
     // A large source is read on a second thread, a few blocks ahead of the conversion.
     std::optional<ReadAhead> ahead;
     if (readAhead_ && size >= ReadAheadFrom) {

@@ -56,7 +56,7 @@ private:
     // Returns false as soon as `testBinary` finds a control byte; `tested` counts the bytes
     // found free of them.
     bool CopyConverted(fs::File& source, fs::File& work, const fs::PathInfo& before, Direction direction,
-                       bool testBinary, std::int64_t& tested, EngineHost* yield);
+                       bool testBinary, bool noticeUnchanged, std::int64_t& tested, EngineHost* yield);
     bool HasControlBytesFrom(fs::File& file, std::int64_t size, std::int64_t from, EngineHost* yield);
 
     // The source is read in blocks of whole chunks (about 256 KiB: fewer, larger reads).

@@ -174,14 +174,6 @@ public:
                 [this](const std::string& folder) { RefuseRoot(folder); }};
     }
 
-    // A root folder named in a list is never walked: it gets one entry.
-    void RefuseRoot(const std::string& folder) {
-        pool_->FinishAll();
-        engine_.PublishWaiting();
-        engine_.Log().Append(RootFolderEntryPrefix + folder);
-        outcome_.rootRefused = true;
-    }
-
     WalkOutcome Finish() {
         pool_->FinishAll();
         if (pool_->Stopped()) {
@@ -203,6 +195,14 @@ public:
     }
 
 private:
+    // A root folder named in a list is never walked: it gets one entry.
+    void RefuseRoot(const std::string& folder) {
+        pool_->FinishAll();
+        engine_.PublishWaiting();
+        engine_.Log().Append(RootFolderEntryPrefix + folder);
+        outcome_.rootRefused = true;
+    }
+
     // False once the walk is stopped: no other file is touched.
     bool Submit(const std::string& folder, const std::string& name) {
         if (pool_->CheckStop()) {

@@ -12,7 +12,7 @@ Pump::Pump() : output_(new std::uint8_t[OutputBatch + 2 * Engine::ChunkSize + ke
 
 Pump::~Pump() = default;
 
-void Pump::Start(Direction direction, bool testBinary, Sink sink, std::int64_t maxOutput) {
+void Pump::Start(Direction direction, bool testBinary, Sink sink, std::int64_t maxOutput, bool noticeUnchanged) {
     direction_ = direction;
     testBinary_ = testBinary;
     sink_ = std::move(sink);
@@ -20,6 +20,7 @@ void Pump::Start(Direction direction, bool testBinary, Sink sink, std::int64_t m
     pendingCr_ = false;
     written_ = 0;
     read_ = 0;
+    noticeUnchanged_ = noticeUnchanged;
     unchanged_ = true;
     gathered_ = 0;
 }
@@ -33,7 +34,7 @@ bool Pump::Convert(const std::uint8_t* chunk, std::size_t count) {
         return false;
     }
     read_ += static_cast<std::int64_t>(count);
-    if (unchanged_ && direction_ == Direction::UnixToWin) {
+    if (noticeUnchanged_ && unchanged_ && direction_ == Direction::UnixToWin) {
         unchanged_ = converted == count && std::memcmp(out, chunk, count) == 0;
     }
     Produced(converted);

@@ -27,7 +27,10 @@ public:
     // Begins converting one content in `direction` into `sink`. With `testBinary`, a chunk
     // holding a control byte ends the conversion (Convert returns false). The output may not
     // pass `maxOutput` bytes: error 6 once it does, after what was produced has gone out.
-    void Start(Direction direction, bool testBinary, Sink sink, std::int64_t maxOutput);
+    // With `noticeUnchanged`, the pump also tells whether the output is the content itself
+    // (Unchanged); otherwise no chunk is compared.
+    void Start(Direction direction, bool testBinary, Sink sink, std::int64_t maxOutput,
+               bool noticeUnchanged = false);
     // Converts one chunk; false when the test found a control byte in it.
     bool Convert(const std::uint8_t* chunk, std::size_t count);
     // The end of the content: a CR held back stays, and everything goes out.
@@ -36,7 +39,7 @@ public:
     // change nothing. Windows to Unix only removes bytes, so equal sizes tell; Unix to Windows
     // compares each chunk with its output, and may call a content changed whose only change
     // is a CR LF split between two chunks (its file is then rewritten as it was).
-    bool Unchanged() const { return unchanged_ && written_ == read_; }
+    bool Unchanged() const { return noticeUnchanged_ && unchanged_ && written_ == read_; }
 
     // Whether the bytes hold a control byte other than TAB, LF and CR.
     static bool HasControlByte(const std::uint8_t* data, std::size_t count);
@@ -59,6 +62,7 @@ private:
     bool pendingCr_ = false;
     std::int64_t written_ = 0;  // bytes produced so far
     std::int64_t read_ = 0;     // bytes handed in so far
+    bool noticeUnchanged_ = false;
     bool unchanged_ = true;
     std::size_t gathered_ = 0;  // of which still in the buffer
     // A batch plus up to twice a chunk (with the kernels' slack), allocated once.

@@ -92,8 +92,14 @@ void VisitList(const std::vector<ListedPath>& entries, const PathPatterns& patte
             visitor.root(entry.path);
             continue;
         }
-        const std::string root = folder ? NormaliseWalkFolder(entry.path) : std::string();
-        if (folder ? !root.empty() && !VisitTree(root, patterns, visitor) : !visitor.named(entry.path)) {
+        if (!folder) {
+            if (!visitor.named(entry.path)) {
+                return;
+            }
+            continue;
+        }
+        const std::string root = NormaliseWalkFolder(entry.path);
+        if (!root.empty() && !VisitTree(root, patterns, visitor)) {
             return;
         }
     }
