@@ -38,6 +38,11 @@ public:
     const ConversionOptions& Options() const { return options_; }
     // A file of the walk left as it is, since converting it changes nothing.
     void NoteUnchanged() { ++tally_.unchanged; }
+    // A file of the walk that a worker of the walk replaced.
+    void NoteReplaced(const std::string& path) {
+        ++tally_.converted;
+        lastReplaced_ = path;
+    }
     bool IsBinaryFile(const std::string& path);
 
     // Folder walks: from StartBatching on, finished copies wait in a batch and replace their

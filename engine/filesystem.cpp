@@ -278,6 +278,11 @@ PathInfo CheckUnchangedBeforePublish(const std::string& target, const PathInfo& 
 
 void RecordOwnRename(const PathInfo& before, const PathInfo& after) { TheOwnRenames().Record(before, after); }
 
+std::unique_lock<std::mutex> LockWhileLinked(const PathInfo& read) {
+    static std::mutex linked;
+    return read.links > 1 ? std::unique_lock<std::mutex>(linked) : std::unique_lock<std::mutex>();
+}
+
 void SortByName(std::vector<FolderEntry>& entries) {
     std::sort(entries.begin(), entries.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });

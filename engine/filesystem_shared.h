@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,11 @@ PathInfo CheckUnchangedBeforePublish(const std::string& target, const PathInfo& 
 // state that the recorded renames alone lead to counts as unchanged. A file left without
 // names is forgotten.
 void RecordOwnRename(const PathInfo& before, const PathInfo& after);
+// Held by PublishOver from the check to the record when the file has other names (`read`
+// shows more than one link): the threads of a walk replace the names of one file one at a
+// time, so that no thread checks a name between another's rename of a second name and its
+// record, which would take the walk's own rename for an edit.
+std::unique_lock<std::mutex> LockWhileLinked(const PathInfo& read);
 
 // Sorts a folder's listing in byte order of the names.
 void SortByName(std::vector<FolderEntry>& entries);

@@ -55,8 +55,11 @@ void FinishInWalk(EngineCore& engine, WalkOutcome& outcome, WalkPool::File& file
         case WalkPool::Outcome::OnOwner:
             ConvertInWalk(engine, outcome, file.path, direction);
             break;
-        case WalkPool::Outcome::Ready:
-            engine.AddToBatch(file.path, file.read, std::move(file.copy));
+        case WalkPool::Outcome::Replaced:
+            engine.NoteReplaced(file.path);
+            break;
+        case WalkPool::Outcome::Ready:    // only ever seen by the workers
+        case WalkPool::Outcome::Dropped:  // never finished
             break;
         case WalkPool::Outcome::Binary:
             try {
@@ -130,15 +133,17 @@ namespace {
 class Walk {
 public:
     Walk(EngineCore& engine, Direction direction) : engine_(engine) {
-        // Up to one file per thread is converted at once, each on a worker of its own; the
-        // files come back here in the walk's order. Batches and threads fit the descriptors
-        // left. When the user stops the walk, only the files whose conversion has begun are
-        // finished (the one in hand and those on other threads); every other copy is dropped
-        // unseen.
+        // Up to one file per thread is converted at once, each on a worker of its own, which
+        // also publishes the batches; the files come back here in the walk's order. Batches
+        // and threads fit the descriptors left. When the user stops the walk, only the files
+        // whose conversion has begun are finished (the one in hand, or those on the workers);
+        // every other copy is dropped unseen. With workers, a file left to this thread (a
+        // folder that offers no unnamed files) is published on its own before the next one
+        // comes back, so the entries keep the walk's order.
         const WalkPlan plan = PlanWalk(ThreadCount(), FreeDescriptors());
-        engine.LimitBatch(plan.batchFiles);
+        engine.LimitBatch(plan.workers > 0 ? 1 : plan.batchFiles);
         pool_.emplace(
-            plan.workers, plan.inFlight, direction, engine.Options(), engine.Host(),
+            plan.workers, plan.inFlight, plan.batchFiles, direction, engine.Options(), engine.Host(),
             [this, direction](WalkPool::File& file) { FinishInWalk(engine_, outcome_, file, direction); },
             [this](const std::string& inHand) { engine_.DropWaitingBut(inHand); });
         // The files' new content is flushed to disk in batches, not one file at a time. Should

@@ -15,7 +15,7 @@ void PublishBatch::KeepOnly(const std::string& path) noexcept {
     bytes_ = pending_.empty() ? 0 : pending_.front().read.size;
 }
 
-PublishBatch::Published PublishBatch::Publish(const FailureReport& failed) {
+PublishBatch::Published PublishBatch::Publish(const FailureReport& failed, RenameGate* gate) {
     std::vector<Pending> batch = std::exchange(pending_, {});
     bytes_ = 0;
     // One flush of each file system that holds copies still on their way (a copy lies beside
@@ -25,7 +25,7 @@ PublishBatch::Published PublishBatch::Publish(const FailureReport& failed) {
         std::vector<std::uint64_t> devices;
         bool synced = true;
         for (Pending& file : batch) {
-            if (!file.failure && std::find(devices.begin(), devices.end(), file.read.device) == devices.end()) {
+            if (!file.failure && !file.dropped && std::find(devices.begin(), devices.end(), file.read.device) == devices.end()) {
                 devices.push_back(file.read.device);
                 try {
                     synced = file.copy.SyncFileSystem() && synced;
@@ -47,12 +47,21 @@ PublishBatch::Published PublishBatch::Publish(const FailureReport& failed) {
         }
     }
     for (Pending& file : batch) {
-        if (!file.failure) {
-            try {
-                fs::PublishOver(file.copy, std::string(), file.path, file.read);
-            } catch (const EngineError& error) {
-                file.failure = error;
-            }
+        if (file.failure) {
+            continue;
+        }
+        if (gate != nullptr && !gate->Enter()) {
+            file.dropped = true;
+            file.copy = fs::File();  // unnamed: its source keeps its old content
+            continue;
+        }
+        try {
+            fs::PublishOver(file.copy, std::string(), file.path, file.read);
+        } catch (const EngineError& error) {
+            file.failure = error;
+        }
+        if (gate != nullptr) {
+            gate->Leave();
         }
     }
     // The new names reach the disk: one flush of each file system again, or of each folder
@@ -60,7 +69,7 @@ PublishBatch::Published PublishBatch::Publish(const FailureReport& failed) {
     if (!syncFileSystems()) {
         std::vector<std::string> folders;
         for (Pending& file : batch) {
-            if (file.failure) {
+            if (file.failure || file.dropped) {
                 continue;
             }
             const std::string folder = fs::FolderOf(file.path);
@@ -73,7 +82,7 @@ PublishBatch::Published PublishBatch::Publish(const FailureReport& failed) {
             } catch (const EngineError& error) {
                 // As without a batch: each file replaced in that folder reports the failure.
                 for (Pending& other : batch) {
-                    if (!other.failure && fs::FolderOf(other.path) == folder) {
+                    if (!other.failure && !other.dropped && fs::FolderOf(other.path) == folder) {
                         other.failure = error;
                     }
                 }
@@ -81,12 +90,17 @@ PublishBatch::Published PublishBatch::Publish(const FailureReport& failed) {
         }
     }
     Published published;
+    published.fates.reserve(batch.size());
     for (const Pending& file : batch) {
         if (file.failure) {
             failed(file.path, *file.failure);
+            published.fates.push_back(Fate::Failed);
+        } else if (file.dropped) {
+            published.fates.push_back(Fate::Dropped);
         } else {
             ++published.replaced;
             published.last = file.path;
+            published.fates.push_back(Fate::Replaced);
         }
     }
     return published;

@@ -36,14 +36,29 @@ public:
     void SetMaxFiles(std::size_t files) { maxFiles_ = std::clamp<std::size_t>(files, 1, MaxFiles); }
     bool Empty() const { return pending_.empty(); }
 
-    // Publishes every waiting copy. Each file that cannot be replaced keeps its old content
-    // and is reported to `failed`, in the order the copies were added. Returns how many files
-    // were replaced and the path of the last one (empty when none was).
+    // What became of each copy, in the order the copies were added.
+    enum class Fate : unsigned char { Replaced, Failed, Dropped };
+    // Lets renames through one at a time, where others may hold them back meanwhile.
+    class RenameGate {
+    public:
+        // Before each rename; may wait. False drops that copy unnamed.
+        virtual bool Enter() = 0;
+        // After each rename that Enter let through, whether it succeeded or not.
+        virtual void Leave() noexcept = 0;
+
+    protected:
+        ~RenameGate() = default;
+    };
+    // Publishes every waiting copy, each rename through `gate` when given. Each file that
+    // cannot be replaced keeps its old content and is reported to `failed`, in the order the
+    // copies were added. Returns how many files were replaced, the path of the last one (empty
+    // when none was) and each copy's fate.
     struct Published {
         std::size_t replaced = 0;
         std::string last;
+        std::vector<Fate> fates;
     };
-    Published Publish(const FailureReport& failed);
+    Published Publish(const FailureReport& failed, RenameGate* gate = nullptr);
     // Drops every waiting copy: their sources keep their old content. Never fails.
     void Drop() noexcept { pending_.clear(); bytes_ = 0; }
     // Drops every waiting copy but that of `path` (if it waits).
@@ -55,6 +70,7 @@ private:
         fs::PathInfo read;
         fs::File copy;
         std::optional<EngineError> failure;
+        bool dropped = false;
     };
     std::vector<Pending> pending_;
     std::int64_t bytes_ = 0;

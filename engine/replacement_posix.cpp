@@ -167,6 +167,7 @@ void PublishOver(File& copy, const std::string& copyName, const std::string& tar
                  const PathInfo& read) {
     // A file with other names stays at them: a look that outlasts this name tells its state
     // after the rename (O_PATH: no access to its content, and nothing that could block).
+    const auto linked = shared::LockWhileLinked(read);
     File replaced;
     if (read.links > 1) {
         replaced = posix::Adopt(::open(target.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));

@@ -121,6 +121,7 @@ void KeepAttributes(File& copy, File& source, const PathInfo&) {
 
 void PublishOver(File& copy, const std::string&, const std::string& target,
                  const PathInfo& read) {
+    const auto linked = shared::LockWhileLinked(read);
     const PathInfo before = shared::CheckUnchangedBeforePublish(target, read);
     const HANDLE file = HandleOf(copy);
     const DWORD error = win32::RenameTo(file, win32::FullPath(target), true);

@@ -7,7 +7,7 @@ namespace tidelin {
 
 // The shape of one folder walk, fitted to the threads and to the descriptors it may open.
 struct WalkPlan {
-    unsigned workers = 0;          // threads converting beside the walk's own; 0: all on its own
+    unsigned workers = 0;          // threads converting and publishing; 0: all on the walk's own
     std::size_t inFlight = 0;      // files handed to the workers and not yet taken back
     std::size_t batchFiles = 0;    // copies waiting together to replace their sources
 };
