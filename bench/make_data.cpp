@@ -3,7 +3,7 @@
 //   tidelin-bench-data lf SIZE FILE     the same with LF lines
 //   tidelin-bench-data binary SIZE FILE text with a NUL byte near its start
 //   tidelin-bench-data tree DIR         10,000 CR LF files of 0.2 to 8 KB in 100 folders
-//   tidelin-bench-data folder DIR       100,000 CR LF files of 0.2 to 2 KB in one folder
+//   tidelin-bench-data folder DIR [N]   N (default 100,000) CR LF files of 0.2 to 2 KB in one folder
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -66,16 +66,17 @@ int main(int argc, char** argv) {
         const std::size_t size = std::strtoull(argv[2], nullptr, 10);
         return WriteLarge(argv[3], size, mode == "lf" ? "\n" : "\r\n", mode == "binary") ? 0 : 1;
     }
-    if ((mode == "tree" || mode == "folder") && argc == 3) {
+    if ((mode == "tree" && argc == 3) || (mode == "folder" && (argc == 3 || argc == 4))) {
         const std::string root = argv[2];
         const bool tree = mode == "tree";
+        const int files = tree ? 100 : argc == 4 ? std::atoi(argv[3]) : 100000;
         std::mt19937 random(7);
         std::uniform_int_distribution<std::size_t> size(200, tree ? 8192 : 2048);
         ::mkdir(root.c_str(), 0755);
         for (int folder = 0; folder < (tree ? 100 : 1); ++folder) {
             const std::string dir = tree ? root + "/d" + std::to_string(folder) : root;
             ::mkdir(dir.c_str(), 0755);
-            for (int file = 0; file < (tree ? 100 : 100000); ++file) {
+            for (int file = 0; file < files; ++file) {
                 if (!WriteFile(dir + "/f" + std::to_string(file) + ".txt", Lines(random, size(random), "\r\n"))) {
                     return 1;
                 }
@@ -83,6 +84,6 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    std::fprintf(stderr, "usage: tidelin-bench-data (crlf|lf|binary) SIZE FILE | (tree|folder) DIR\n");
+    std::fprintf(stderr, "usage: tidelin-bench-data (crlf|lf|binary) SIZE FILE | tree DIR | folder DIR [N]\n");
     return 2;
 }

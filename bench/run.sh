@@ -6,7 +6,7 @@
 # made and flushed to disk (sync) before the clock starts, so no case pays for another's writes.
 #   bench/run.sh [FOLDER...]
 #   BENCH_RUNS=N        runs per case (default 5)
-#   BENCH_CASES="..."   a subset of: files tree folder report filter options memory yield (default all;
+#   BENCH_CASES="..."   a subset of: files tree folder50 folder report filter options memory yield (default all;
 #                       without yield the build leaves the window out)
 # The walks run on all cores and on one (TIDELIN_THREADS), beside the reference tool spread
 # over every core with xargs -P and run file by file.
@@ -14,7 +14,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 
 runs="${BENCH_RUNS:-5}"
-cases=" ${BENCH_CASES:-files tree folder report filter options memory yield} "
+cases=" ${BENCH_CASES:-files tree folder50 folder report filter options memory yield} "
 wants() { [[ "$cases" == *" $1 "* ]]; }
 engine_only=ON
 if wants yield; then engine_only=OFF; fi
@@ -73,10 +73,19 @@ walk() {
         diff -r "$out" r >/dev/null || { echo "FAILED: $name: $out and dos2unix disagree"; exit 1; }
     done
     rm -rf t one p r
+    # The walk's own thread's share of the processor time, from one more walk in a process of
+    # the benchmark's, on the threads above and on 4.
+    local shares=() n
+    for n in $(printf '%s\n' "$threads" 4 | sort -un); do
+        copy "$master" s
+        shares+=("$n threads: $(env TIDELIN_THREADS="$n" "$bin/bench/tidelin-bench-walk" "$PWD/s")")
+    done
+    rm -rf s
     local tm om pm rm
     tm=$(median "${t[@]}"); om=$(median "${one[@]}"); pm=$(median "${p[@]}"); rm=$(median "${r[@]}")
     printf '%-26s tidelin %6.3f s, 1 thread %6.3f s (%4.2fx) | xargs -P%s dos2unix %6.3f s | find+dos2unix %6.3f s | %4.2fx the parallel peer, %4.2fx the serial one\n' \
         "$name" "$tm" "$om" "$(ratio "$tm" "$om")" "$threads" "$pm" "$rm" "$(ratio "$tm" "$pm")" "$(ratio "$tm" "$rm")"
+    printf '%-26s %s\n' "  where the time goes" "${shares[@]}"
 }
 
 # report MASTER: tidelin-convert --info against dos2unix -i over the same tree, alternating;
@@ -151,6 +160,7 @@ threads=$(nproc)
 # Every figure is quoted with the processor it was measured on: a system call's cost, for one,
 # differs manyfold between processors.
 echo "processor: $(awk -F': *' '/^model name/ { print $2; exit }' /proc/cpuinfo), $(nproc) cores; Linux $(uname -r)"
+echo "$("$bin/bench/tidelin-bench-walk" --about) by default"
 echo "threads: $threads (Tidelin's walks run with TIDELIN_THREADS=$threads and =1; the parallel peer with xargs -P$threads)"
 for place in "${places[@]}"; do
     mkdir -p "$place/tmp"
@@ -175,6 +185,11 @@ for place in "${places[@]}"; do
     if wants tree; then
         "$data" tree tree.master
         walk "Tree of 10,000 files" tree.master
+    fi
+    if wants folder50; then
+        "$data" folder folder50.master 50000
+        walk "Folder of 50,000 files" folder50.master
+        rm -rf folder50.master
     fi
     if wants folder; then
         "$data" folder folder.master

@@ -170,9 +170,11 @@ void WalkPool::Work() {
         Handed& file = *waiting_.front();
         waiting_.pop_front();
         file.state = State::Converting;
+        ++converting_;
         lock.unlock();
         Convert(file, converter, files);
         lock.lock();
+        --converting_;
         if (file.outcome != Outcome::Ready) {
             MarkDone(file);
         } else {
@@ -182,10 +184,16 @@ void WalkPool::Work() {
             open_.bytes += file.read.size;
             if (open_.files.size() >= batchFiles_ || open_.bytes >= PublishBatch::MaxBytes) {
                 Seal();
-            } else if (ownerWaits_ && order_.front().get() == &file) {
-                Seal();  // the walk waits for this very file
             }
         }
+        SealIfOwnerWaitsForIt();
+    }
+}
+
+void WalkPool::SealIfOwnerWaitsForIt() {
+    // Only when no copy could join it before the walk's thread hands out more.
+    if (ownerWaits_ && waiting_.empty() && converting_ == 0 && order_.front()->state == State::Batched) {
+        Seal();
     }
 }
 
@@ -322,10 +330,8 @@ bool WalkPool::FinishOldest(bool wait) {
         if (!wait) {
             return false;
         }
-        if (oldest.state == State::Batched) {
-            Seal();  // it would wait for more copies to join it
-        }
         ownerWaits_ = true;
+        SealIfOwnerWaitsForIt();
         const bool done = done_.wait_for(lock, YieldEvery, [&oldest] { return oldest.state == State::Done; });
         ownerWaits_ = false;
         if (!done) {

@@ -111,6 +111,9 @@ private:
     void Publish(Batch& batch);
     // Closes the open batch to newcomers: a worker publishes it next. Under `mutex_`.
     void Seal();
+    // Seals the open batch when the walk's thread waits for a file in it and no other copy
+    // could join it first. Under `mutex_`.
+    void SealIfOwnerWaitsForIt();
     // Marks `file` done and wakes the walk's thread when it waits for that file. Under `mutex_`.
     void MarkDone(Handed& file);
     // Finishes the oldest file, waiting for it when `wait`; false when it is not done.
@@ -142,6 +145,7 @@ private:
     bool hostTurn_ = false;      // the host has its turn: no renames
     bool ownerWaits_ = false;    // the walk's thread waits for the oldest file
     int renaming_ = 0;           // renames under way
+    int converting_ = 0;         // files being converted
     std::chrono::steady_clock::time_point lastTurn_;
     std::mutex mutex_;
     std::condition_variable work_;     // for the workers: a file to convert or a batch to publish
