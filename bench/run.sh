@@ -85,7 +85,8 @@ walk() {
     tm=$(median "${t[@]}"); om=$(median "${one[@]}"); pm=$(median "${p[@]}"); rm=$(median "${r[@]}")
     printf '%-26s tidelin %6.3f s, 1 thread %6.3f s (%4.2fx) | xargs -P%s dos2unix %6.3f s | find+dos2unix %6.3f s | %4.2fx the parallel peer, %4.2fx the serial one\n' \
         "$name" "$tm" "$om" "$(ratio "$tm" "$om")" "$threads" "$pm" "$rm" "$(ratio "$tm" "$pm")" "$(ratio "$tm" "$rm")"
-    printf '%-26s %s\n' "  where the time goes" "${shares[@]}"
+    local IFS=';'
+    printf '%-26s %s\n' "  where the time goes" "${shares[*]}"
 }
 
 # report MASTER: tidelin-convert --info against dos2unix -i over the same tree, alternating;

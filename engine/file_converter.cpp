@@ -32,7 +32,7 @@ FileConverter::Result FileConverter::Convert(OpenFileTable& files, const std::st
     // the whole file has been read.
     std::int64_t tested = 0;  // the source's bytes found free of control bytes so far
     try {
-        fs::File& source = files.Open(OpenFileTable::Source, [&] { return fs::File::OpenForReading(path); });
+        fs::File& source = files.Open(OpenFileTable::Source, [&] { return fs::File::OpenForReading(path, &before); });
         fs::File& copy = files.Open(OpenFileTable::Work, [&] { return makeCopy(path, before); });
         if (!CopyConverted(source, copy, before, direction, testBinary, options.skipUnchanged, tested, yield)) {
             return Result::Binary;
@@ -60,10 +60,7 @@ FileConverter::Result FileConverter::Convert(OpenFileTable& files, const std::st
 bool FileConverter::CopyConverted(fs::File& source, fs::File& work, const fs::PathInfo& before,
                                   Direction direction, bool testBinary, bool noticeUnchanged,
                                   std::int64_t& tested, EngineHost* yield) {
-    const fs::PathInfo opened = source.Info();
-    if (opened.inode != before.inode || opened.device != before.device) {
-        RaiseChangedWhileRead();
-    }
+    // The source opened is the file `before` was looked at (File::OpenForReading).
     const std::int64_t size = before.size;
     // Converted chunks go to the copy in large writes, one after the other.
     std::int64_t written = 0;

@@ -235,6 +235,12 @@ void SetBeforePublishHook(std::function<void(const std::string& target)> hook) {
 
 namespace shared {
 
+void RequireLookedAt(const PathInfo& opened, const PathInfo& looked) {
+    if (opened.inode != looked.inode || opened.device != looked.device) {
+        RaiseChangedWhileRead();
+    }
+}
+
 void RequireRegular(const PathInfo& info) {
     if (info.kind == EntryKind::Directory) {
         throw EngineError::Refusal("Это папка, а не файл.");

@@ -52,8 +52,10 @@ public:
     File& operator=(const File&) = delete;
 
     // Opens a regular file for reading. Never follows a link and never waits: links, FIFOs,
-    // sockets, devices and folders are refused with an error before any byte is read.
-    static File OpenForReading(const std::string& path);
+    // sockets, devices and folders are refused with an error before any byte is read. With
+    // `looked`, the state a look at `path` found just now, it does not look again, and a file
+    // opened that is not the one looked at fails as changed while read.
+    static File OpenForReading(const std::string& path, const PathInfo* looked = nullptr);
 
     // An unnamed file (mode 0600, this user's) in the folder of `path`: no other user or
     // program can reach it until PublishOver gives it a name, and a crash leaves nothing

@@ -36,6 +36,8 @@ using posix::FromStat;
 using posix::RaiseSystemError;
 
 bool unnamedFilesOffered = true;
+// From this size on, a file opened for reading is read ahead as one read in sequence.
+constexpr std::int64_t SequentialFrom = std::int64_t{256} << 10;
 
 // A hidden entry is one whose name begins with ".".
 bool IsHiddenName(const std::string& path) {
@@ -101,10 +103,10 @@ bool IsFileSystemRoot(const std::string& path) {
            at.st_ino == root.st_ino;
 }
 
-File File::OpenForReading(const std::string& path) {
+File File::OpenForReading(const std::string& path, const PathInfo* looked) {
     // Looking first keeps devices and FIFOs from being opened at all; the check on the
     // opened descriptor below closes the gap between the look and the open.
-    const PathInfo before = QueryPath(path);
+    const PathInfo before = looked != nullptr ? *looked : QueryPath(path);
     shared::RequireRegular(before);
     const int fd =
         ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -117,7 +119,13 @@ File File::OpenForReading(const std::string& path) {
     File file = posix::Adopt(fd);
     const PathInfo opened = file.Info();
     shared::RequireRegular(opened);
-    (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (looked != nullptr) {
+        shared::RequireLookedAt(opened, *looked);
+    }
+    // A small file is read in one go: only a large one gains from reading ahead.
+    if (opened.size > SequentialFrom) {
+        (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
     return file;
 }
 

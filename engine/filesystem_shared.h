@@ -18,6 +18,8 @@ constexpr int NameAttempts = 100;
 // Raises for an entry that is not a regular file: a folder, or a link, FIFO, socket or device
 // ("system" entries).
 void RequireRegular(const PathInfo& info);
+// Error 57 when the file `opened` is not the one a look found just before (`looked`).
+void RequireLookedAt(const PathInfo& opened, const PathInfo& looked);
 
 // A fresh path for a copy beside `target`: its folder and a new marked copy name.
 std::string NewCopyPathBeside(const std::string& target);

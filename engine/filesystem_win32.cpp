@@ -130,8 +130,8 @@ bool IsFileSystemRoot(const std::string& path) {
     return share != std::string::npos && final.find('\\', share + 1) == std::string::npos;
 }
 
-File File::OpenForReading(const std::string& path) {
-    const PathInfo before = QueryPath(path);
+File File::OpenForReading(const std::string& path, const PathInfo* looked) {
+    const PathInfo before = looked != nullptr ? *looked : QueryPath(path);
     shared::RequireRegular(before);
     // Others may go on reading and writing (a change is caught by the size and identity
     // checks, as on Linux), but nobody may rename or delete the source while it is read.
@@ -144,6 +144,9 @@ File File::OpenForReading(const std::string& path) {
     File file = win32::Adopt(handle);
     const PathInfo opened = file.Info();
     shared::RequireRegular(opened);
+    if (looked != nullptr) {
+        shared::RequireLookedAt(opened, *looked);
+    }
     return file;
 }
 

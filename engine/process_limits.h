@@ -8,9 +8,10 @@
 
 namespace tidelin {
 
-// The threads a conversion may use: TIDELIN_THREADS when it holds a whole number from 1, else
-// the processors this process may run on. Always 1 on Windows, where a walk goes through the
-// named work file.
+// The threads that convert: TIDELIN_THREADS when it holds a whole number from 1, else the
+// processors this process may run on. With two or more, a walk's own thread, which only hands
+// the files out and takes them back, comes on top; with one, it converts them itself. Always
+// 1 on Windows, where a walk goes through the named work file.
 unsigned ThreadCount();
 
 // Starts `work` on a thread of its own. A thread the system will not start (a limit on this

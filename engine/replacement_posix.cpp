@@ -7,6 +7,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -40,6 +41,9 @@ std::vector<std::string> AttributeNames(int fd) {
                 return {};
             }
             RaiseSystemError(errno);
+        }
+        if (size == 0) {
+            return {};
         }
         buffer.resize(static_cast<std::size_t>(size));
         const ssize_t got = ::flistxattr(fd, buffer.data(), buffer.size());
@@ -91,15 +95,27 @@ void CopyAttribute(int from, int to, const std::string& name, bool required) {
     }
 }
 
+// Whether this process may link a descriptor directly (a privilege), until it finds it may not.
+std::atomic<bool> linksDescriptors{true};
+
 // Gives the unnamed `copy` a fresh hidden name beside `target` and returns that path.
 std::string LinkBeside(File& copy, const std::string& target) {
-    // Linking a descriptor directly needs a privilege; its /proc name does not.
+    // Linking the descriptor directly spares looking up its /proc name, which needs no
+    // privilege and is the way without one.
     const std::string self = "/proc/self/fd/" + std::to_string(posix::Fd(copy));
     for (int attempt = 0; attempt < shared::NameAttempts; ++attempt) {
         const std::string name = shared::NewCopyPathBeside(target);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-            (errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0 &&
-             ::linkat(posix::Fd(copy), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)) {
+        if (linksDescriptors && ::linkat(posix::Fd(copy), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
+            return name;
+        }
+        if (linksDescriptors && errno != ENOENT && errno != EPERM && errno != EINVAL) {
+            if (errno != EEXIST) {
+                RaiseSystemError(errno);
+            }
+            continue;
+        }
+        linksDescriptors = false;
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             return name;
         }
         if (errno != EEXIST) {
