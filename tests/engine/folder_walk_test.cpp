@@ -47,6 +47,26 @@ protected:
     std::string tree_;
 };
 
+TEST(PlanWalkTest, ConvertingThreadsFitTheDescriptorsLeft) {
+    // TIDELIN_THREADS counts the converting threads; the walk's own comes on top of two or
+    // more. One thread, or descriptors for one worker only, is the walk on its own thread.
+    const struct {
+        unsigned threads;
+        std::size_t free;
+        WalkPlan plan;
+    } cases[] = {
+        {1, 1024, {0, 0, 200}},  {2, 1024, {2, 400, 200}}, {4, 1024, {4, 400, 200}},
+        {64, 1024, {64, 400, 200}}, {4, 100, {4, 80, 40}},  {4, 51, {0, 0, 41}},
+        {4, 40, {0, 0, 30}},     {2, 9, {0, 0, 1}},
+    };
+    for (const auto& c : cases) {
+        const WalkPlan plan = PlanWalk(c.threads, c.free);
+        EXPECT_EQ(plan.workers, c.plan.workers) << c.threads << " threads, " << c.free << " descriptors";
+        EXPECT_EQ(plan.inFlight, c.plan.inFlight) << c.threads << " threads, " << c.free << " descriptors";
+        EXPECT_EQ(plan.batchFiles, c.plan.batchFiles) << c.threads << " threads, " << c.free << " descriptors";
+    }
+}
+
 TEST(NormaliseWalkFolderTest, Cases) {
     const struct {
         const char* in;
