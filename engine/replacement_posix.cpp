@@ -105,16 +105,18 @@ std::string LinkBeside(File& copy, const std::string& target) {
     const std::string self = "/proc/self/fd/" + std::to_string(posix::Fd(copy));
     for (int attempt = 0; attempt < shared::NameAttempts; ++attempt) {
         const std::string name = shared::NewCopyPathBeside(target);
-        if (linksDescriptors && ::linkat(posix::Fd(copy), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
-            return name;
-        }
-        if (linksDescriptors && errno != ENOENT && errno != EPERM && errno != EINVAL) {
-            if (errno != EEXIST) {
+        if (linksDescriptors) {
+            if (::linkat(posix::Fd(copy), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
+                return name;
+            }
+            if (errno == EEXIST) {
+                continue;
+            }
+            if (errno != ENOENT && errno != EPERM && errno != EINVAL) {
                 RaiseSystemError(errno);
             }
-            continue;
+            linksDescriptors = false;  // no privilege: the /proc name from now on
         }
-        linksDescriptors = false;
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             return name;
         }

@@ -222,8 +222,6 @@ void WalkPool::Submit(const std::string& folder, const std::string& name, bool t
         return;
     }
     auto file = std::make_unique<Handed>();
-    file->folder = folder;
-    file->name = name;
     file->path = fs::JoinPath(folder, name);
     file->number = handedOut_++;
     if (workers_.empty()) {

@@ -46,8 +46,6 @@ public:
         Dropped,    // the walk was stopped first: it keeps its old content, and gets no entry
     };
     struct File {
-        std::string folder;
-        std::string name;
         std::string path;
         bool testBinary = false;
         Outcome outcome = Outcome::OnOwner;
